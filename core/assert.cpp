@@ -1,0 +1,28 @@
+#include "core/assert.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace ruk {
+
+namespace {
+[[noreturn]] void fail(const char* prefix, const char* module, int line) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s%s:%d\n", prefix, module, line);
+    std::fflush(stderr);
+    std::abort();
+}
+}  // namespace
+
+void assertion_failed(const char* module, int line) { fail("ASSERTION FAILED:", module, line); }
+
+void library_assertion_failed(const char* module, int line) {
+    fail("LIBS ASSERTION FAILED: ", module, line);
+}
+
+void fatal_tagged(const char* tag, const char* module, int line) {
+    std::printf("REDVFAIL: %s\n", tag);
+    assertion_failed(module, line);
+}
+
+}  // namespace ruk

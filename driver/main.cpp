@@ -1,0 +1,2 @@
+// Placeholder entry point; the driver proper follows.
+int main() { return 0; }

@@ -1,0 +1,62 @@
+#!/usr/bin/env python3
+"""Runs one end-to-end program and compares exit status, stdout and stderr with its sidecars.
+
+tests/programs/<topic>/<name>.ruk is run as `ruk <name>.ruk args...` from its own folder.
+Sidecars beside it (each optional):
+  <name>.args    arguments, one per line
+  <name>.stdin   standard input
+  <name>.status  expected exit status (default 0)
+  <name>.stdout  expected standard output, byte for byte (default empty)
+  <name>.stderr  expected standard error, byte for byte (default empty)
+With RUK_REGEN=1 in the environment the sidecars are rewritten from what the run gave
+(check the new output by hand before committing it).
+"""
+import os
+import subprocess
+import sys
+
+
+def read(path, default=b""):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except FileNotFoundError:
+        return default
+
+
+def main():
+    ruk, program = sys.argv[1], os.path.abspath(sys.argv[2])
+    base = program[:-len(".ruk")]
+    folder = os.path.dirname(program)
+    args = [a for a in read(base + ".args").decode().split("\n") if a != ""]
+    stdin = read(base + ".stdin")
+    proc = subprocess.run([ruk, os.path.basename(program)] + args, cwd=folder,
+                          input=stdin, capture_output=True, timeout=300)
+    got = {"status": str(proc.returncode).encode() + b"\n",
+           "stdout": proc.stdout, "stderr": proc.stderr}
+    if os.environ.get("RUK_REGEN") == "1":
+        for key, value in got.items():
+            if key == "status" and proc.returncode == 0:
+                if os.path.exists(base + ".status"):
+                    os.remove(base + ".status")
+                continue
+            if key != "status" and value == b"":
+                if os.path.exists(base + "." + key):
+                    os.remove(base + "." + key)
+                continue
+            with open(base + "." + key, "wb") as f:
+                f.write(value)
+        print("regenerated", base)
+        return 0
+    want = {"status": read(base + ".status", b"0\n").strip() + b"\n",
+            "stdout": read(base + ".stdout"), "stderr": read(base + ".stderr")}
+    failed = False
+    for key in ("status", "stdout", "stderr"):
+        if got[key] != want[key]:
+            failed = True
+            print(f"{key} differs:\n  want {want[key]!r}\n  got  {got[key]!r}")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
