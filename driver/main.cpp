@@ -1,2 +1,76 @@
-// Placeholder entry point; the driver proper follows.
-int main() { return 0; }
+// The process entry point: checks the command line, reads the program file whole,
+// compiles it and turns the outcome into the exit status.
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "core/assert.h"
+#include "core/compile.h"
+#include "core/report.h"
+#include "core/stack.h"
+#include "driver/report.h"
+
+namespace {
+
+constexpr int kUsageStatus = 1;  // the argument count of a bare "ruk"
+// Every "Error." report ends the process with this status. Only the low 8 bits of a
+// status reach the parent, so it is chosen to be non-zero there.
+constexpr int kReportStatus = 128;
+constexpr size_t kChunk = 4095;
+
+void write_err(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stderr); }
+
+// Reads the file byte for byte (no newline translation; NULs and CRs stay). False when
+// it cannot be opened or a read fails: a directory opens but does not read, and must not
+// pass for an empty program.
+[[nodiscard]] bool read_program(const char* path, std::string& text) {
+    std::FILE* probe = std::fopen(path, "rb");
+    if (probe == nullptr) return false;
+    RUK_ASSERT(std::fclose(probe) == 0);
+
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    struct stat info;
+    if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        text.reserve(static_cast<size_t>(info.st_size));
+    char chunk[kChunk];
+    size_t got;
+    while ((got = std::fread(chunk, 1, kChunk, file)) > 0) text.append(chunk, got);
+    bool failed = std::ferror(file) != 0;
+    RUK_ASSERT(std::fclose(file) == 0);
+    return !failed;
+}
+
+int run(char** argv) {
+    const char* path = argv[1];
+    std::string text;
+    if (!read_program(path, text)) {
+        write_err(ruk::start_report(path));
+        return kReportStatus;
+    }
+    ruk::initialise();
+    ruk::Report report = ruk::compile(text);
+    // The run itself, and the exit with the program's result, come with program start.
+    if (report.ok()) return 0;
+    write_err("\033[m");
+    write_err(ruk::colour_for_terminal(ruk::format_report(report)));
+    return kReportStatus;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A write to a closed pipe or socket must fail with EPIPE, not end the process.
+    std::signal(SIGPIPE, SIG_IGN);
+    RUK_ASSERT(argc != 0);
+    if (argc == 1) {
+        write_err(ruk::usage_report());
+        std::exit(kUsageStatus);
+    }
+    int status = ruk::run_on_big_stack([argv] { return run(argv); });
+    std::exit(status);
+}
