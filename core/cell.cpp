@@ -201,6 +201,21 @@ void free_cell(Cell* c) {
     }
 }
 
+void split(CellRef&& p, CellRef& left, CellRef& right) {
+    Cell* c = p.take();
+    RUK_ASSERT(is_pair(c));
+    auto* pair = static_cast<Pair*>(c);
+    if (ref_count(c) == 1) {
+        left = CellRef::adopt(pair->left);
+        right = CellRef::adopt(pair->right);
+        dealloc_cell(c);
+    } else {
+        left = CellRef(pair->left);
+        right = CellRef(pair->right);
+        --c->head;
+    }
+}
+
 uint64_t blob_length(const Cell* c, size_t* prefix) {
     const char* s = static_cast<const Leaf*>(c)->bytes();
     RUK_ASSERT(s[0] == '(');

@@ -211,6 +211,10 @@ inline CellRef apply(CellRef l, CellRef r) {
     RUK_ASSERT(l && r);
     return CellRef(make_pair_adopt(l.take(), r.take()));
 }
+// Hands over the children of a pair. When the pair is held only through p, its shell is
+// freed and the children change hands without count traffic.
+void split(CellRef&& p, CellRef& left, CellRef& right);
+
 inline CellRef apply2(CellRef a, CellRef b, CellRef c) {
     return apply(apply(std::move(a), std::move(b)), std::move(c));
 }

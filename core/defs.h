@@ -1,0 +1,30 @@
+// The definition table: every definition of the prelude, the builtins and the program,
+// ordered byte-wise by name (the entry definition has the empty name). The in-progress
+// flag of a name lives in its entry.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "core/cell.h"
+
+namespace ruk {
+
+struct BuiltinEntry;
+
+struct Definition {
+    CellRef term;
+    // In-progress entry: -1 none, 0 the value is being computed, 1 the table holds the value
+    // (or the definition is in the nullary form and is computed afresh at every use).
+    int8_t progress = -1;
+};
+
+using DefinitionTable = std::map<std::string, Definition, std::less<>>;
+
+DefinitionTable& definitions();
+// The entry of a name, or null.
+Definition* find_definition(std::string_view name);
+
+}  // namespace ruk

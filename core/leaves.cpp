@@ -1,0 +1,13 @@
+#include "core/leaves.h"
+
+namespace ruk {
+
+const CommonLeaves& leaves() {
+    static const CommonLeaves common{from_text("B"), from_text("H"), from_text("I"),
+                                     from_text("J"), from_text("K"), from_text("T"),
+                                     from_text("V"), from_text("X"), from_text("Z"),
+                                     from_text("\\"), from_text("{")};
+    return common;
+}
+
+}  // namespace ruk

@@ -1,0 +1,18 @@
+// The combinator leaves that the machine and the builtins build into terms. They are made
+// once and shared, so their analysis (a definition look-up) happens once for all uses.
+#pragma once
+
+#include "core/cell.h"
+
+namespace ruk {
+
+struct CommonLeaves {
+    CellRef B, H, I, J, K, T, V, X, Z, backslash, brace;
+};
+
+// The shared leaves; the intern pass enters them into the intern table first.
+const CommonLeaves& leaves();
+
+inline CellRef leaf_bool(bool b) { return b ? leaves().K : leaves().H; }
+
+}  // namespace ruk
