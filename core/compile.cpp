@@ -1,12 +1,139 @@
 #include "core/compile.h"
 
+#include <string>
+
+#include "core/analyse.h"
+#include "core/defs.h"
+#include "core/leaves.h"
+#include "core/machine.h"
 #include "core/parse.h"
+#include "core/prelude.h"
+#include "lib/table.h"
 
 namespace ruk {
 
-// For now only the bracket and comma checks run; definitions come with the prelude.
-void initialise() {}
+namespace {
 
-Report compile(std::string_view program_text) { return check_brackets(program_text); }
+// Operator characters that may be defined as "[" c "]".
+constexpr std::string_view kDefinableOperators = "{,}~!@#$%^&*<>-|+/=\\.`'\":;?";
+
+// Names a definition may have: a run of a-z and _; one control, capital or high byte; or
+// a bracketed operator character.
+bool definable(std::string_view name) {
+    if (name.empty()) return false;
+    if (name.size() == 1) {
+        unsigned char c = static_cast<unsigned char>(name[0]);
+        if ((c >= 1 && c <= 31) || (c >= 'A' && c <= 'Z') || c >= 127) return true;
+    }
+    if (name.size() == 3 && name[0] == '[' && name[2] == ']')
+        return kDefinableOperators.find(name[1]) != std::string_view::npos;
+    for (char c : name)
+        if (!((c >= 'a' && c <= 'z') || c == '_')) return false;
+    return true;
+}
+
+// "[+]" is entered under "+"; every other name as it is written.
+std::string table_name(std::string_view name) {
+    if (name.size() == 3 && name[0] == '[' && name[2] == ']') return std::string(1, name[1]);
+    return std::string(name);
+}
+
+// name\p1\...\pk\body is ((\ name) rest): true with the name cell and rest when so.
+bool definition_shape(Cell* term, Cell*& name, Cell*& rest) {
+    if (!is_pair(term) || !is_pair(left_of(term)) || !is_leaf_text(left_of(left_of(term)), '\\'))
+        return false;
+    name = right_of(left_of(term));
+    rest = right_of(term);
+    return true;
+}
+
+void load_prelude() {
+    Source src;
+    Report error = load_source(kPrelude, src);
+    RUK_ASSERT(error.ok());
+    std::vector<Segment> segments = split_commas(src);
+    for (size_t i = 1; i < segments.size(); ++i) {  // the text before the first comma is empty
+        CellRef term = parse_expression(src, segments[i], error);
+        RUK_ASSERT(error.ok() && term);
+        Cell *name, *rest;
+        RUK_ASSERT(definition_shape(term.get(), name, rest) && is_leaf(name));
+        RUK_ASSERT(definable(leaf_text(name)));
+        definitions()[table_name(leaf_text(name))].term = CellRef(rest);
+    }
+}
+
+// A builtin of arity n is n nested binders over Z, with the parameters a, b, c, ...
+CellRef builtin_definition(unsigned arity) {
+    CellRef term = leaves().Z;
+    for (unsigned i = arity; i-- > 0;) {
+        char key[2] = {char('a' + i), '\0'};
+        term = apply(apply(leaves().backslash, from_text(key)), std::move(term));
+    }
+    return term;
+}
+
+}  // namespace
+
+void initialise() {
+    definitions().clear();
+    reset_machine();
+    reset_builtin_table();
+    (void)builtin_table();
+    load_prelude();
+}
+
+Report compile(std::string_view program_text) {
+    Report report = check_brackets(program_text);
+    if (!report.ok()) return report;
+
+    for (const auto& [name, entry] : builtin_table()) {
+        Definition& d = definitions()[name];
+        d.term = builtin_definition(entry.arity);
+    }
+
+    Source src;
+    report = load_source(program_text, src);
+    if (!report.ok()) return report;
+    std::vector<Segment> segments = split_commas(src);
+
+    CellRef entry = parse_expression(src, segments[0], report);
+    if (!report.ok()) return report;
+    definitions()[""].term = std::move(entry);
+
+    for (size_t i = 1; i < segments.size(); ++i) {
+        CellRef term = parse_expression(src, segments[i], report);
+        if (!report.ok()) return report;
+        Cell *n, *rest;
+        if (!definition_shape(term.get(), n, rest)) continue;
+        // name\... is the plain form; name()\... the nullary form, computed at every use.
+        bool nullary = false;
+        std::string_view name;
+        if (is_leaf(n)) {
+            name = leaf_text(n);
+        } else if (is_leaf_text(right_of(n), '}')) {
+            nullary = true;
+            if (is_leaf(left_of(n))) name = leaf_text(left_of(n));
+        } else {
+            continue;
+        }
+        if (!definable(name)) continue;
+        std::string tn = table_name(name);
+        if (tn == "\\" || tn == "{") {
+            report.type = "Built";
+            report.position = int64_t(segments[i].begin);
+            report.text = "Built in function [" + tn + "] cannot be re-defined.";
+            return report;
+        }
+        Definition& d = definitions()[tn];
+        if (nullary) {
+            d.term = apply(leaves().I, CellRef(rest));
+            d.progress = 1;
+        } else {
+            d.term = CellRef(rest);
+            d.progress = -1;
+        }
+    }
+    return report;
+}
 
 }  // namespace ruk
