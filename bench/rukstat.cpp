@@ -1,0 +1,34 @@
+// Runs a program like ruk does and reports the machine's steps and the time taken on
+// standard error, for the benchmark script.
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "core/compile.h"
+#include "core/machine.h"
+#include "core/stack.h"
+#include "core/start.h"
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: rukstat prog.ruk args...\n");
+        return 2;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ruk::run_on_big_stack([&] {
+        ruk::initialise();
+        ruk::Report report = ruk::compile(text);
+        auto start = std::chrono::steady_clock::now();
+        uint64_t steps0 = ruk::machine_steps();
+        if (report.ok()) report = ruk::run_program(argv);
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::fprintf(stderr, "steps=%llu seconds=%.6f report=%s\n",
+                     static_cast<unsigned long long>(ruk::machine_steps() - steps0), seconds,
+                     report.type.c_str());
+        return report.ok() ? 0 : 1;
+    });
+}
