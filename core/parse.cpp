@@ -1,7 +1,450 @@
 #include "core/parse.h"
 
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <utility>
+
 namespace ruk {
 
-Report check_brackets(std::string_view) { return Report{}; }  // stub, replaced by the parser
+namespace {
+
+constexpr int64_t kFarPosition = int64_t(1) << 30;  // written "!!!!!"
+
+Report user_error(const char* type, size_t position, std::string_view message) {
+    Report r;
+    r.type = type;
+    r.position = int64_t(position);
+    r.text = r.type;
+    r.text += '[';
+    r.text += position_code(std::min<int64_t>(r.position, kFarPosition));
+    r.text += ']';
+    r.text += message;
+    return r;
+}
+
+const char* bracket_kind(char c) {
+    switch (c) {
+    case '(': case ')': return "parenthesis";
+    case '[': case ']': return "bracket";
+    default: return "wing";
+    }
+}
+
+char closer_of(char opener) { return opener == '(' ? ')' : opener == '[' ? ']' : '}'; }
+
+// Forward scan with a stack of openers; inside a literal only "[" and "]" act.
+Report match_check(std::string_view t) {
+    std::vector<size_t> open;
+    for (size_t i = 0; i < t.size(); ++i) {
+        char c = t[i];
+        if (!is_opener(c) && !is_closer(c)) continue;
+        if (!open.empty() && t[open.back()] == '[') {
+            if (c == '[') open.push_back(i);
+            else if (c == ']') open.pop_back();
+            continue;
+        }
+        if (is_opener(c)) {
+            open.push_back(i);
+            continue;
+        }
+        if (open.empty()) {
+            std::string m = "Left dangling ";
+            m += bracket_kind(c);
+            m += '.';
+            return user_error("Match", i, m);
+        }
+        size_t o = open.back();
+        if (closer_of(t[o]) != c) {
+            std::string m = "Doesn't fit '";
+            m += c;
+            m += "' at [";
+            m += position_code(std::min<int64_t>(int64_t(i), kFarPosition));
+            m += "].";
+            return user_error("Match", o, m);
+        }
+        open.pop_back();
+    }
+    if (!open.empty()) {
+        std::string m = "Right dangling ";
+        m += bracket_kind(t[open.back()]);
+        m += '.';
+        return user_error("Match", open.back(), m);
+    }
+    return Report{};
+}
+
+// Backward scan over a balanced text: a parenthesised group holding a top-level comma
+// must be a call list, that is its "(" follows ")", "]" or a character that is not glue.
+// Commas directly inside braces separate list items and are never in question.
+Report comma_check(std::string_view t) {
+    struct Mark {
+        char kind;   // ')' or '}' for an open group, ',' for its leftmost top-level comma
+        size_t pos;
+    };
+    std::vector<Mark> stack;
+    for (size_t i = t.size(); i-- > 0;) {
+        char c = t[i];
+        switch (c) {
+        case ']': {
+            // jump to the literal's "["
+            size_t depth = 1;
+            while (depth != 0) {
+                RUK_ASSERT(i > 0);
+                char d = t[--i];
+                if (d == ']') ++depth;
+                else if (d == '[') --depth;
+            }
+            break;
+        }
+        case ')':
+        case '}':
+            stack.push_back({c, i});
+            break;
+        case ',':
+            if (!stack.empty() && stack.back().kind == ')') stack.push_back({',', i});
+            else if (!stack.empty() && stack.back().kind == ',') stack.back().pos = i;
+            break;
+        case '{':
+            RUK_ASSERT(!stack.empty() && stack.back().kind == '}');
+            stack.pop_back();
+            break;
+        case '(': {
+            RUK_ASSERT(!stack.empty());
+            bool comma = stack.back().kind == ',';
+            bool call = i > 0 && (t[i - 1] == ')' || t[i - 1] == ']' || !is_glue(t[i - 1]));
+            if (comma && !call)
+                return user_error("Comma", stack.back().pos,
+                                  "Comma encountered in parenthesization which is not a call list.");
+            if (comma) stack.pop_back();
+            RUK_ASSERT(!stack.empty() && stack.back().kind == ')');
+            stack.pop_back();
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return Report{};
+}
+
+// ---- the operator table ------------------------------------------------------------
+
+constexpr int kLevels = 8;  // binary levels; 9 to 13 are unary pieces, items and atoms
+
+struct LevelTable {
+    std::array<uint8_t, 256> level{};  // 0: not a binary operator
+    bool right[kLevels + 1]{};         // grouping of each level
+};
+
+constexpr LevelTable make_levels() {
+    LevelTable t;
+    struct Row {
+        const char* chars;
+        bool right;
+    };
+    const Row rows[kLevels] = {
+        {";\\{", true}, {"?\n", false}, {"&|", true},  {"=<>#", true},
+        {"@ ", false},  {"+-:.", false}, {"*/%'", false}, {"^", true},
+    };
+    for (int l = 1; l <= kLevels; ++l) {
+        for (const char* p = rows[l - 1].chars; *p; ++p) t.level[static_cast<unsigned char>(*p)] = uint8_t(l);
+        t.right[l] = rows[l - 1].right;
+    }
+    return t;
+}
+constexpr LevelTable kTable = make_levels();
+
+inline int level_of(char c) { return kTable.level[static_cast<unsigned char>(c)]; }
+
+// Operator, placeholder and list leaves are shared within one parse.
+constexpr std::string_view kOpChars = ";\\{?&|=<>#@+-:.*/%'^~!\"$`},";
+constexpr std::array<uint8_t, 256> make_op_slots() {
+    std::array<uint8_t, 256> t{};
+    for (size_t i = 0; i < kOpChars.size(); ++i) t[static_cast<unsigned char>(kOpChars[i])] = uint8_t(i + 1);
+    return t;
+}
+constexpr std::array<uint8_t, 256> kOpSlot = make_op_slots();
+
+struct Parser {
+    const Source* src;
+    const char* s;
+    const uint32_t* partner;
+    std::array<CellRef, kOpChars.size() + 1> ops;
+    size_t bad_begin = std::numeric_limits<size_t>::max();  // leftmost meaningless item
+    size_t bad_end = 0;
+};
+
+// One-character leaf for an operator character.
+CellRef op(Parser& p, char c) {
+    unsigned slot = kOpSlot[static_cast<unsigned char>(c)];
+    RUK_ASSERT(slot != 0);
+    CellRef& leaf = p.ops[slot];
+    // a fresh leaf long before the shared one's count could run out
+    if (!leaf || ref_count(leaf.get()) >= (uint32_t(1) << 29)) leaf = from_bytes(std::string_view(&c, 1));
+    return leaf;
+}
+
+CellRef placeholder(Parser& p) { return op(p, '}'); }
+
+CellRef expr(Parser& p, size_t lo, size_t hi, int from);
+
+// Calls f(begin, end) for each piece of [lo, hi) between top-level commas.
+template <class F>
+void for_each_comma_piece(const char* s, const uint32_t* partner, size_t lo, size_t hi, F&& f) {
+    size_t start = lo;
+    for (size_t i = lo; i < hi; ++i) {
+        char c = s[i];
+        if (is_opener(c)) {
+            i = partner[i];
+        } else if (c == ',') {
+            f(start, i);
+            start = i + 1;
+        }
+    }
+    f(start, hi);
+}
+
+// brace list -> item { "," item }: the first item, then ((, list) item) for each more.
+CellRef brace_list(Parser& p, size_t lo, size_t hi) {
+    CellRef list;
+    for_each_comma_piece(p.s, p.partner, lo, hi, [&](size_t b, size_t e) {
+        CellRef item = expr(p, b, e, 1);
+        list = list ? apply2(op(p, ','), std::move(list), std::move(item)) : std::move(item);
+    });
+    return list;
+}
+
+// The term of one item; a leading "(" group is a plain group here.
+CellRef item_term(Parser& p, size_t lo, size_t hi) {
+    if (p.s[lo] == '(') {
+        RUK_ASSERT(p.partner[lo] == hi - 1);
+        return expr(p, lo + 1, hi - 1, 1);
+    }
+    CellRef leaf = atom_leaf(std::string_view(p.s + lo, hi - lo));
+    if (leaf) return leaf;
+    if (lo < p.bad_begin) {
+        p.bad_begin = lo;
+        p.bad_end = hi;
+    }
+    return placeholder(p);
+}
+
+// word -> item { item | "(" args ")" }  (level 12)
+CellRef word(Parser& p, size_t lo, size_t hi) {
+    size_t i = item_end(*p.src, lo, hi);
+    CellRef acc = item_term(p, lo, i);
+    while (i < hi) {
+        size_t j = item_end(*p.src, i, hi);
+        if (p.s[i] == '(') {
+            // call list: c(d,e) = ((c d) e), g() = (g })
+            for_each_comma_piece(p.s, p.partner, i + 1, j - 1, [&](size_t b, size_t e) {
+                acc = apply(std::move(acc), expr(p, b, e, 1));
+            });
+        } else {
+            acc = apply(std::move(acc), item_term(p, i, j));
+        }
+        i = j;
+    }
+    return acc;
+}
+
+// Offset of the next top-level unary character in [i, hi), or hi.
+size_t next_unary(const Parser& p, size_t i, size_t hi) {
+    for (; i < hi; ++i) {
+        char c = p.s[i];
+        if (is_unary(c)) return i;
+        if (is_opener(c)) i = p.partner[i];
+    }
+    return hi;
+}
+
+// runs -> word { unary-run word }  (level 11): each piece is applied to the
+// accumulator; within a piece the run's last character applies first:
+// "g~!x" = (g (~ (! x))).
+// [lo, hi) neither starts nor ends with a unary character.
+[[gnu::noinline]] CellRef unary_runs(Parser& p, size_t lo, size_t hi) {
+    size_t r = next_unary(p, lo, hi);
+    CellRef acc = word(p, lo, r);
+    while (r < hi) {
+        size_t q = r;
+        while (is_unary(p.s[q])) ++q;
+        RUK_ASSERT(q < hi);  // a piece is its run and at least one more character
+        size_t next = next_unary(p, q, hi);
+        CellRef piece = word(p, q, next);
+        for (size_t k = q; k-- > r;) piece = apply(op(p, p.s[k]), std::move(piece));
+        acc = apply(std::move(acc), std::move(piece));
+        r = next;
+    }
+    return acc;
+}
+
+// postfix -> prefix { c }   prefix -> { c } runs   (levels 9 and 10)
+// "x!~" = (~ (! x)), "~!x" = (~ (! x)); a text of unary characters only wraps "}".
+CellRef unary(Parser& p, size_t lo, size_t hi) {
+    size_t e = hi;
+    while (e > lo && is_unary(p.s[e - 1])) --e;
+    CellRef t;
+    if (e == lo) {
+        t = placeholder(p);
+    } else {
+        size_t b = lo;
+        while (is_unary(p.s[b])) ++b;  // stops before e: s[e - 1] is not unary
+        t = unary_runs(p, b, e);
+        for (size_t k = b; k-- > lo;) t = apply(op(p, p.s[k]), std::move(t));
+    }
+    for (size_t k = e; k < hi; ++k) t = apply(op(p, p.s[k]), std::move(t));
+    return t;
+}
+
+// The term of one binary operator c with operands x and y.
+CellRef build(Parser& p, char c, CellRef x, CellRef y) {
+    switch (c) {
+    case '\n': return apply(std::move(y), std::move(x));  // two lines a, g: (g a)
+    case ' ': return apply(std::move(x), std::move(y));
+    default: return apply2(op(p, c), std::move(x), std::move(y));
+    }
+}
+
+// Left grouping: "a-b-c" = ((- ((- a) b)) c). Cuts are met left to right.
+[[gnu::noinline]] CellRef left_group(Parser& p, size_t lo, size_t hi, int level) {
+    CellRef acc;
+    char pending = 0;
+    size_t start = lo;
+    for (size_t i = lo; i < hi; ++i) {
+        char c = p.s[i];
+        if (is_opener(c)) {
+            i = p.partner[i];
+            continue;
+        }
+        if (level_of(c) != level) continue;
+        CellRef seg = expr(p, start, i, level + 1);
+        acc = pending ? build(p, pending, std::move(acc), std::move(seg)) : std::move(seg);
+        pending = c;
+        start = i + 1;
+    }
+    RUK_ASSERT(pending != 0);
+    return build(p, pending, std::move(acc), expr(p, start, hi, level + 1));
+}
+
+// Right grouping: "a=b=c" = ((= a) ((= b) c)). Cuts are met right to left, so the
+// accumulator always holds everything right of the pending cut. A "{" cut's right
+// operand starts after its "}", and what lies between is its brace list.
+[[gnu::noinline]] CellRef right_group(Parser& p, size_t lo, size_t hi, int level) {
+    struct Cut {
+        char c = 0;
+        size_t list_begin = 0, list_end = 0;
+    };
+    CellRef acc;
+    Cut pending;
+    size_t seg_end = hi;
+    auto combine = [&](CellRef x) {
+        if (pending.c == '{')
+            acc = apply3(op(p, '{'), std::move(x), brace_list(p, pending.list_begin, pending.list_end),
+                         std::move(acc));
+        else
+            acc = build(p, pending.c, std::move(x), std::move(acc));
+    };
+    for (size_t i = hi; i-- > lo;) {
+        char c = p.s[i];
+        Cut cut;
+        size_t right_begin = i + 1;
+        if (is_closer(c)) {
+            size_t o = p.partner[i];
+            if (p.s[o] == '{' && level == 1) cut = {'{', o + 1, i};
+            i = o;
+        } else if (level_of(c) == level) {
+            cut.c = c;
+        }
+        if (!cut.c) continue;
+        CellRef seg = expr(p, right_begin, seg_end, level + 1);
+        if (pending.c) combine(std::move(seg));
+        else acc = std::move(seg);
+        pending = cut;
+        seg_end = i;
+    }
+    RUK_ASSERT(pending.c != 0);
+    combine(expr(p, lo, seg_end, level + 1));
+    return acc;
+}
+
+// expr at level `from`: cut at the loosest binary level present at top level, or hand
+// the text to the unary levels. An empty text is the placeholder.
+CellRef expr(Parser& p, size_t lo, size_t hi, int from) {
+    if (lo == hi) return placeholder(p);
+    const unsigned want = ~((1u << from) - 1);
+    unsigned mask = 0;
+    for (size_t i = lo; i < hi; ++i) {
+        char c = p.s[i];
+        unsigned bit = (1u << level_of(c)) & want & ~1u;
+        mask |= bit;
+        if (bit == (1u << from)) break;  // nothing can be looser
+        if (is_opener(c)) i = p.partner[i];
+    }
+    if (mask == 0) return unary(p, lo, hi);
+    int level = __builtin_ctz(mask);
+    return kTable.right[level] ? right_group(p, lo, hi, level) : left_group(p, lo, hi, level);
+}
+
+}  // namespace
+
+std::string position_code(int64_t position) {
+    RUK_ASSERT(position >= 0 && position <= kFarPosition);
+    if (position == kFarPosition) return "!!!!!";
+    std::string code(5, ',');
+    for (int k = 4; k >= 0; --k) {
+        code[size_t(k)] = kDigits[size_t(position & 63)];
+        position >>= 6;
+    }
+    return code;
+}
+
+Report check_brackets(std::string_view raw) {
+    Report r = match_check(raw);
+    if (!r.ok()) return r;
+    return comma_check(raw);
+}
+
+Report load_source(std::string_view raw, Source& out) {
+    out.text = normalise(raw);
+    out.partner.clear();
+    if (out.text.size() > kMaxSourceSize)
+        return user_error("Parse", size_t(kFarPosition), "Program text too long.");
+    if (index_brackets(out)) return Report{};
+    Report r = match_check(out.text);
+    RUK_ASSERT(!r.ok());
+    return r;
+}
+
+std::vector<Segment> split_commas(const Source& src, Segment range) {
+    RUK_ASSERT(range.begin <= range.end && range.end <= src.text.size());
+    std::vector<Segment> out;
+    for_each_comma_piece(src.text.data(), src.partner.data(), range.begin, range.end,
+                         [&](size_t b, size_t e) { out.push_back({b, e}); });
+    return out;
+}
+
+CellRef parse_expression(const Source& src, Segment range, Report& error) {
+    RUK_ASSERT(range.begin <= range.end && range.end <= src.text.size());
+    RUK_ASSERT(src.partner.size() == src.text.size());
+    Parser p{&src, src.text.data(), src.partner.data(), {}};
+    CellRef term = expr(p, range.begin, range.end, 1);
+    if (p.bad_end == 0) return term;
+    std::string message = "Unexpected item ";
+    message.append(src.text, p.bad_begin, p.bad_end - p.bad_begin);
+    message += '.';
+    error = user_error("Parse", p.bad_begin, message);
+    return CellRef();
+}
+
+CellRef parse_text(std::string_view raw, Report& error) {
+    Source src;
+    Report r = load_source(raw, src);
+    if (!r.ok()) {
+        error = std::move(r);
+        return CellRef();
+    }
+    return parse_expression(src, Segment{0, src.text.size()}, error);
+}
 
 }  // namespace ruk
