@@ -22,6 +22,15 @@ struct BuiltinEntry {
     BuiltinFn implementation;
 };
 
+// One row of a family's implementations (see lib/marshal.h for how rows are written).
+// Each family of builtins lists its rows in its own header; the table joins them over
+// the vocabulary of all names and arities, and checks them against it when compiling.
+struct BuiltinRow {
+    std::string_view name;
+    uint8_t arity;
+    BuiltinFn implementation;
+};
+
 using BuiltinTable = std::map<std::string, BuiltinEntry, std::less<>>;
 
 // Built on first use (and whenever it is found empty), then kept for the process.
@@ -31,5 +40,8 @@ void reset_builtin_table();
 
 // The names whose implementation is still the placeholder that answers "Z".
 std::vector<std::string> placeholder_builtins();
+
+// The placeholder itself: releases the call and answers "Z".
+CellRef placeholder_builtin(CellRef call);
 
 }  // namespace ruk
