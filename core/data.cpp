@@ -42,7 +42,10 @@ std::string tree_text(unsigned n) {
         x = s;
         y = (r - 1) / 2;
     }
-    return "[" + tree_text(x) + tree_text(y).substr(1);
+    std::string out = "[";
+    out += tree_text(x);
+    out.append(tree_text(y), 1);
+    return out;
 }
 
 std::string_view char_form(unsigned char c) {

@@ -10,8 +10,10 @@
 
 #include "core/assert.h"
 #include "core/compile.h"
+#include "core/number.h"
 #include "core/report.h"
 #include "core/stack.h"
+#include "core/start.h"
 #include "driver/report.h"
 
 namespace {
@@ -46,6 +48,7 @@ void write_err(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size
 }
 
 int run(char** argv) {
+    // argv[1] is the program file; the program sees the whole vector.
     const char* path = argv[1];
     std::string text;
     if (!read_program(path, text)) {
@@ -54,8 +57,12 @@ int run(char** argv) {
     }
     ruk::initialise();
     ruk::Report report = ruk::compile(text);
-    // The run itself, and the exit with the program's result, come with program start.
-    if (report.ok()) return 0;
+    if (report.ok()) report = ruk::run_program(argv);
+    if (report.ok()) {
+        // The low 32 bits of the result; the host shows the low 8 of those.
+        int64_t result = ruk::int64_from_integer(ruk::program_result().get());
+        return static_cast<int>(static_cast<uint32_t>(result));
+    }
     write_err("\033[m");
     write_err(ruk::colour_for_terminal(ruk::format_report(report)));
     return kReportStatus;

@@ -138,12 +138,18 @@ TEST_F(Driver, UnreadableProgramFileIsNotTakenForAnEmptyProgram) {
     }
 }
 
-TEST_F(Driver, EmptyProgramWithExtraArgumentsCompilesCleanly) {
-    spit(work("empty.ruk"), "");
-    Outcome r = run({"empty.ruk", "x", "", "y z"});
-    EXPECT_EQ(r.status, 0);
+TEST_F(Driver, ExtraArgumentsAreLeftToTheProgram) {
+    spit(work("seven.ruk"), "a\\K 7 a");
+    Outcome r = run({"seven.ruk", "x", "", "y z"});
+    EXPECT_EQ(r.status, 7);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "");
+    // An empty program is the placeholder alone, which nothing defines.
+    spit(work("empty.ruk"), "");
+    r = run({"empty.ruk", "x"});
+    EXPECT_EQ(r.status, 128);
+    EXPECT_EQ(r.err, "\033[mError.\n Type: Alive\n Name: }\n"
+                     "Alive [}] referenced by [TOP] but not defined.\n\\/\n");
 }
 
 // Needs the bracket check: the position of a lone ")" shows how much of the file was read.

@@ -1,0 +1,333 @@
+#include "core/machine.h"
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/analyse.h"
+#include "core/data.h"
+#include "core/defs.h"
+#include "core/intern.h"
+#include "core/leaves.h"
+#include "core/number.h"
+#include "lib/table.h"
+
+namespace ruk {
+
+// The state is a focus term x and a continuation. The continuation is kept as a vector of
+// frames rather than as a chain of B and T pairs: a frame "apply to y" stands for B k (T y)
+// and a frame "pass to c" for B k c. Popping a frame builds exactly the term the B and T
+// rules would build (x y, or c x), and the frames are never visible to a program, so the
+// runs are the same step for step; the vector only saves the pairs of the chain.
+
+namespace {
+
+uint64_t steps = 0;
+
+struct Frame {
+    CellRef cell;
+    bool apply_to;  // true: the value is applied to cell; false: cell is applied to the value
+};
+
+struct Target {
+    Definition* def = nullptr;
+    const BuiltinEntry* builtin = nullptr;
+};
+
+std::unordered_map<const Cell*, Target>& resolved() {
+    static std::unordered_map<const Cell*, Target> cache;
+    return cache;
+}
+
+// What a name leaf stands for: its definition, and the builtin to call when saturated.
+// A program may define a builtin's name with another number of parameters; the builtin is
+// then not called (its arguments would not be where it looks), and the definition fires.
+const Target& resolve(Cell* h) {
+    auto& cache = resolved();
+    auto it = cache.find(h);
+    if (it != cache.end()) return it->second;
+    std::string_view name = leaf_text(h);
+    Target t;
+    t.def = find_definition(name);
+    const BuiltinTable& table = builtin_table();
+    auto b = table.find(name);
+    if (b != table.end() && t.def && arity(h) == b->second.arity) t.builtin = &b->second;
+    // Only shared leaves live for the whole run; others may be freed and their address reused.
+    if (is_interned(h)) return cache.emplace(h, t).first->second;
+    static Target scratch;
+    scratch = t;
+    return scratch;
+}
+
+// Heads that take their arguments unreduced.
+constexpr bool lazy_byte(unsigned char b) {
+    switch (b) {
+        case '&': case '|': case 'A': case 'B': case 'C': case 'D': case 'E': case 'F':
+        case 'H': case 'I': case 'J': case 'K': case 'L': case 'N': case 'Q': case 'R':
+        case 'T': case 'U': case 'V': case 'X': case 'Z':
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool lazy_head(Cell* c) {
+    while (is_pair(c) && !is_data(c)) c = left_of(c);
+    return lazy_byte(first_byte(c));  // a data pair reads 0: strict
+}
+
+// ---- substitution ---------------------------------------------------------------
+// All parameters of a definition are replaced in one walk. The values are closed terms,
+// so this is the same as replacing them one at a time from the last to the first; where a
+// key repeats, the innermost binder (the later argument) wins.
+
+struct Bindings {
+    Cell* value[26];
+};
+
+inline uint32_t key_bit(Cell* key) { return is_letter_leaf(key) ? variable_set(key) : 0; }
+
+CellRef subst(Cell* t, const Bindings& b, uint32_t mask) {
+    if ((variable_set(t) & mask) == 0) return CellRef(t);  // nothing to replace: share
+    if (is_leaf(t)) return CellRef(b.value[first_byte(t) - 'a']);  // the letter itself
+    Cell* l = left_of(t);
+    if (is_binder(t)) {  // \key.body: the key is not replaced inside
+        return apply(CellRef(l), subst(right_of(t), b, mask & ~key_bit(right_of(l))));
+    }
+    if (is_brace_form(t)) {  // {key=value} body: the value sees the outer letters
+        uint32_t key = key_bit(right_of(left_of(l)));
+        return apply(apply(CellRef(left_of(l)), subst(right_of(l), b, mask)),
+                     subst(right_of(t), b, mask & ~key));
+    }
+    return apply(subst(l, b, mask), subst(right_of(t), b, mask));
+}
+
+CellRef subst1(Cell* t, Cell* v, Cell* key) {
+    uint32_t bit = key_bit(key);
+    if (bit == 0) return CellRef(t);
+    Bindings b;
+    b.value[first_byte(key) - 'a'] = v;
+    return subst(t, b, bit);
+}
+
+// ---- firing ---------------------------------------------------------------------
+
+constexpr int kMaxArgs = 16;
+
+// V (J (J b0 b1) (J b2 b3)) (J (J b4 b5) (J b6 b7)); bit i set gives I, clear gives H.
+CellRef byte_tree(unsigned char byte) {
+    const CommonLeaves& c = leaves();
+    auto bit = [&](int i) { return (byte >> i) & 1 ? c.I : c.H; };
+    auto j = [&](CellRef x, CellRef y) { return apply2(c.J, std::move(x), std::move(y)); };
+    return apply2(c.V, j(j(bit(0), bit(1)), j(bit(2), bit(3))),
+                  j(j(bit(4), bit(5)), j(bit(6), bit(7))));
+}
+
+// A blob is a balanced tree of its bytes: V (first 2^k bytes) (the rest).
+CellRef blob_tree(Cell* blob) {
+    std::string_view p = blob_payload(blob);
+    if (p.empty()) return leaves().Z;
+    if (p.size() == 1) return byte_tree(static_cast<unsigned char>(p[0]));
+    size_t half = 1;
+    while (half * 2 < p.size()) half *= 2;
+    return apply2(leaves().V, make_blob(p.substr(0, half)), make_blob(p.substr(half)));
+}
+
+// Fires the saturated redex x (arity 0).
+void fire(CellRef& x, std::vector<Frame>& k) {
+    Cell* args[kMaxArgs];
+    int n = 0;
+    Cell* h = x.get();
+    while (is_pair(h) && !is_data(h)) {
+        RUK_ASSERT(n < kMaxArgs);
+        args[n++] = right_of(h);
+        h = left_of(h);
+    }
+    for (int i = 0, j = n - 1; i < j; ++i, --j) std::swap(args[i], args[j]);
+    const CommonLeaves& c = leaves();
+    unsigned char b = first_byte(h);
+
+    if (is_leaf(h) && is_name_leaf(h) && b != ')' && b != ']') {
+        const Target& t = resolve(h);
+        if (t.builtin) {  // builtins first: the call receives the whole redex
+            x = t.builtin->implementation(std::move(x));
+            return;
+        }
+        if (is_leaf_text(h, '{')) {  // { key value body
+            RUK_ASSERT(n == 3);
+            if (is_whnf(args[1])) {
+                x = subst1(args[2], args[1], args[0]);
+            } else {  // reduce the value, then hand it to \key.body
+                k.push_back({apply(apply(c.backslash, CellRef(args[0])), CellRef(args[2])), false});
+                x = CellRef(args[1]);
+            }
+            return;
+        }
+        if (is_leaf_text(h, '\\')) {  // \ key body argument
+            RUK_ASSERT(n == 3);
+            x = subst1(args[1], args[2], args[0]);
+            return;
+        }
+        Definition* def = t.def;
+        RUK_ASSERT(def != nullptr);
+        Cell* body = def->term.get();
+        Bindings bind;
+        uint32_t mask = 0;
+        int keys = 0;
+        for (; is_binder(body); body = right_of(body), ++keys) {
+            RUK_ASSERT(keys < n);  // every key gets an argument
+            Cell* key = right_of(left_of(body));
+            if (uint32_t bit = key_bit(key)) {
+                bind.value[first_byte(key) - 'a'] = args[keys];
+                mask |= bit;
+            }
+        }
+        RUK_ASSERT(keys == n);
+        CellRef value = mask ? subst(body, bind, mask) : CellRef(body);
+        if (n == 0 && !is_whnf(value.get())) {
+            // A definition without parameters is computed once, then read from the table.
+            switch (def->progress) {
+                case -1: {
+                    def->progress = 0;
+                    std::string marker = "]";
+                    marker += leaf_text(h);
+                    x = apply(from_string(std::move(marker)), std::move(value));
+                    return;
+                }
+                case 0: {  // its value is demanded while it is being computed
+                    k.clear();
+                    std::string marker = ")";
+                    marker += leaf_text(h);
+                    x = from_string(std::move(marker));
+                    return;
+                }
+                default:
+                    break;
+            }
+        }
+        x = std::move(value);
+        return;
+    }
+
+    if (b >= '0' && b <= '9') {  // a numeral is the list of its bits
+        RUK_ASSERT(n == 1);
+        if (leaf_text(h) == "0")
+            x = apply(c.K, CellRef(args[0]));  // 0 x = K x
+        else
+            x = apply2(c.V, first_element(h), rest_of_number(h));  // n x = V e0 rest
+        return;
+    }
+    if (is_data(h)) {  // data taken apart from its end
+        RUK_ASSERT(n == 1);
+        Cell* x1 = args[0];
+        CellRef rest, last;
+        if (is_leaf(x1) && first_byte(x1) == 'G' && take_last(h, rest, last)) {
+            x = apply2(c.V, std::move(rest), std::move(last));  // d G = V rest last
+        } else {
+            x = apply(apply(CellRef(x1), apply(c.X, c.J)), list_form(h));  // d f = f (X J) L(d)
+        }
+        return;
+    }
+    if (b == '(') {  // a blob: the balanced tree of its bytes
+        RUK_ASSERT(n == 1);
+        x = blob_tree(h);
+        return;
+    }
+    if (b == ' ') {  // a real applied: its binary float applied
+        RUK_ASSERT(n == 1);
+        x = apply(binary_float_from_double(double_from_real(h)), CellRef(args[0]));
+        return;
+    }
+    if (b == ']') {  // update marker: the value is written back under its name
+        RUK_ASSERT(n == 1);
+        CellRef v(args[0]);
+        Definition* def = find_definition(leaf_text(h).substr(1));
+        RUK_ASSERT(def != nullptr);
+        // A binder is stored as I applied to it, so the name's binder count stays 0.
+        def->term = is_binder(v.get()) ? apply(c.I, v) : v;
+        def->progress = 1;
+        x = std::move(v);
+        return;
+    }
+    RUK_ASSERT(false);  // no rule for this head
+}
+
+// Reduce the function part when it is not a value yet, else the argument.
+inline void reduce_part(CellRef& x, std::vector<Frame>& k) {
+    CellRef l, r;
+    split(std::move(x), l, r);
+    if (!is_whnf(l.get())) {
+        k.push_back({std::move(r), true});
+        x = std::move(l);
+    } else {
+        k.push_back({std::move(l), false});
+        x = std::move(r);
+    }
+}
+
+}  // namespace
+
+CellRef substitute(Cell* t, Cell* v, char c) {
+    if (c < 'a' || c > 'z') return CellRef(t);
+    Bindings b;
+    b.value[c - 'a'] = v;
+    return subst(t, b, uint32_t(1) << (c - 'a'));
+}
+
+CellRef run(CellRef term) {
+    std::vector<Frame> k;
+    CellRef x = std::move(term);
+    for (;;) {
+        ++steps;
+        Cell* c = x.get();
+        if (is_whnf(c)) {
+            if (k.empty()) return x;
+            Frame& f = k.back();
+            x = f.apply_to ? apply(std::move(x), std::move(f.cell))   // T y v = v y
+                           : apply(std::move(f.cell), std::move(x));  // c v
+            k.pop_back();
+            continue;
+        }
+        if (is_leaf(c)) {  // a name without parameters
+            fire(x, k);
+            continue;
+        }
+        int a = annotation_value(c);
+        if (a < 0) {  // more arguments than the head takes: reduce the function part first
+            CellRef l, r;
+            split(std::move(x), l, r);
+            k.push_back({std::move(r), true});
+            x = std::move(l);
+            continue;
+        }
+        if (a == 0) {
+            // A brace form fires as soon as its value is ready; its body waits for the key.
+            if (!is_brace_form(c) && annotation_flag(c) && !lazy_head(c))
+                reduce_part(x, k);
+            else
+                fire(x, k);
+            continue;
+        }
+        // A partial application with something unreduced inside. A lazy head that the
+        // continuation is about to apply to enough arguments takes them unreduced.
+        if (lazy_head(c) && k.size() >= size_t(a)) {
+            bool enough = true;
+            for (int i = 1; i <= a && enough; ++i) enough = k[k.size() - i].apply_to;
+            if (enough) {
+                for (int i = 0; i < a; ++i) {
+                    x = apply(std::move(x), std::move(k.back().cell));
+                    k.pop_back();
+                }
+                fire(x, k);
+                continue;
+            }
+        }
+        reduce_part(x, k);
+    }
+}
+
+uint64_t machine_steps() { return steps; }
+
+void reset_machine() { resolved().clear(); }
+
+}  // namespace ruk
