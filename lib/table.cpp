@@ -6,7 +6,17 @@
 
 #include "core/leaves.h"
 #include "lib/chars.h"
+#include "lib/clock.h"
+#include "lib/cmemory.h"
+#include "lib/cstrings.h"
+#include "lib/data.h"
+#include "lib/dirs.h"
+#include "lib/maths.h"
+#include "lib/operators.h"
 #include "lib/process.h"
+#include "lib/rawmem.h"
+#include "lib/sockets.h"
+#include "lib/streams.h"
 
 namespace ruk {
 
@@ -80,7 +90,11 @@ constexpr Word kVocabulary[] = {
 
 // The families whose rows have landed. A name that no family implements stands on the
 // placeholder.
-constexpr std::span<const BuiltinRow> kFamilies[] = {kCharBuiltins, kProcessBuiltins};
+constexpr std::span<const BuiltinRow> kFamilies[] = {
+    kCharBuiltins,     kProcessBuiltins, kOperatorBuiltins, kDataBuiltins,
+    kRawMemoryBuiltins, kStreamBuiltins,  kDirectoryBuiltins, kSocketBuiltins,
+    kMathsBuiltins,    kCStringBuiltins, kCMemoryBuiltins,  kClockBuiltins,
+};
 
 constexpr bool vocabulary_sorted_and_distinct() {
     for (size_t i = 1; i < std::size(kVocabulary); ++i)

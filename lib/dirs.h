@@ -1,0 +1,13 @@
+// Builtins: directory listing (opendir readdir closedir).
+#pragma once
+
+#include <span>
+
+#include "lib/marshal.h"
+
+namespace ruk {
+
+// Not written yet: every name of this family still answers through the placeholder.
+inline constexpr std::span<const BuiltinRow> kDirectoryBuiltins{};
+
+}  // namespace ruk

@@ -1,0 +1,13 @@
+// Builtins: mathematics on floats.
+#pragma once
+
+#include <span>
+
+#include "lib/marshal.h"
+
+namespace ruk {
+
+// Not written yet: every name of this family still answers through the placeholder.
+inline constexpr std::span<const BuiltinRow> kMathsBuiltins{};
+
+}  // namespace ruk
