@@ -6,9 +6,10 @@ namespace ruk {
 
 namespace {
 
+// The arity is in -51..11 by construction, so no range check is needed here.
 inline void annotate(Cell* c, int arity, bool flag) {
-    set_annotation_value(c, arity);
-    set_annotation_flag(c, flag);
+    c->head = (c->head & ~(hdr::kAnnValue | hdr::kAnnFlag)) |
+              (uint64_t(arity + 52) << hdr::kAnnShift) | (flag ? hdr::kAnnFlag : 0);
 }
 
 void analyse_leaf(Cell* c) {
@@ -43,16 +44,6 @@ int leading_binders(Cell* term, int limit) {
         term = right_of(term);
     }
     return n;
-}
-
-uint32_t variable_set(Cell* c) {
-    analyse(c);
-    if (is_data_annotation(c)) return 0;
-    if (is_leaf(c)) {
-        unsigned char b = first_byte(c);
-        if ((b >= '0' && b <= '9') || b == '[') return 0;
-    }
-    return field_bits(c);
 }
 
 void analyse_fresh(Cell* c) {

@@ -33,7 +33,15 @@ inline bool flag(Cell* c) {
     return !is_data_annotation(c) && annotation_flag(c);
 }
 // Bit k: the letter 'a' + k occurs free. Empty for numbers, texts and data.
-uint32_t variable_set(Cell* c);
+inline uint32_t variable_set(Cell* c) {
+    analyse(c);
+    if (is_data_annotation(c)) return 0;
+    if (is_leaf(c)) {
+        unsigned char b = first_byte(c);
+        if ((b >= '0' && b <= '9') || b == '[') return 0;
+    }
+    return field_bits(c);
+}
 // Data, or flag clear with an arity of at least 1.
 inline bool is_whnf(Cell* c) {
     analyse(c);

@@ -23,7 +23,7 @@ constexpr size_t kSlabMax = 256;  // bytes; larger cells come from malloc
 constexpr size_t kClasses = kSlabMax / kGrain + 1;
 constexpr size_t kChunkShift = 20;
 constexpr size_t kChunk = size_t(1) << kChunkShift;
-constexpr size_t kRegion = size_t(64) << 30;  // reserved, committed page by page
+constexpr size_t kRegionMax = size_t(64) << 30;  // reserved, committed page by page
 
 struct FreeNode {
     FreeNode* next;
@@ -31,6 +31,7 @@ struct FreeNode {
 
 struct Heap {
     char* base = nullptr;  // the reserved range, or null when there is none
+    size_t size = 0;       // bytes reserved
     size_t used = 0;       // bytes of the range handed to chunks
     bool tried = false;
     FreeNode* free[kClasses] = {};
@@ -46,11 +47,17 @@ Heap heap;
 void reserve_region() {
     heap.tried = true;
 #ifndef RUK_PLAIN_MALLOC
-    void* p = mmap(nullptr, kRegion, PROT_READ | PROT_WRITE,
-                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (p != MAP_FAILED) {
-        heap.base = static_cast<char*>(p);
-        heap.chunk_class.assign(kRegion >> kChunkShift, 0);
+    // Where the address space is limited, a smaller range will do; past its end cells
+    // come from malloc.
+    for (size_t size = kRegionMax; size >= (size_t(256) << 20); size /= 4) {
+        void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (p != MAP_FAILED) {
+            heap.base = static_cast<char*>(p);
+            heap.size = size;
+            heap.chunk_class.assign(size >> kChunkShift, 0);
+            return;
+        }
     }
 #endif
 }
@@ -63,7 +70,7 @@ void* malloc_cell(size_t size) {
 
 void* refill(size_t cls) {
     if (!heap.tried) reserve_region();
-    if (heap.base == nullptr || heap.used + kChunk > kRegion) return nullptr;
+    if (heap.base == nullptr || heap.used + kChunk > heap.size) return nullptr;
     char* chunk = heap.base + heap.used;
     heap.chunk_class[heap.used >> kChunkShift] = uint8_t(cls);
     heap.used += kChunk;

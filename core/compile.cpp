@@ -58,7 +58,10 @@ void load_prelude() {
         Cell *name, *rest;
         RUK_ASSERT(definition_shape(term.get(), name, rest) && is_leaf(name));
         RUK_ASSERT(definable(leaf_text(name)));
-        definitions()[table_name(leaf_text(name))].term = CellRef(rest);
+        std::string tn = table_name(leaf_text(name));
+        Definition& d = definitions()[tn];
+        d.term = CellRef(rest);
+        if (tn.size() == 1 && tn[0] >= 'A' && tn[0] <= 'Z') d.native = tn[0];
     }
 }
 
@@ -89,6 +92,7 @@ Report compile(std::string_view program_text) {
     for (const auto& [name, entry] : builtin_table()) {
         Definition& d = definitions()[name];
         d.term = builtin_definition(entry.arity);
+        d.native = 0;
     }
 
     Source src;
@@ -125,6 +129,7 @@ Report compile(std::string_view program_text) {
             return report;
         }
         Definition& d = definitions()[tn];
+        d.native = 0;
         if (nullary) {
             d.term = apply(leaves().I, CellRef(rest));
             d.progress = 1;

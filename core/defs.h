@@ -19,6 +19,9 @@ struct Definition {
     // In-progress entry: -1 none, 0 the value is being computed, 1 the table holds the value
     // (or the definition is in the nullary form and is computed afresh at every use).
     int8_t progress = -1;
+    // The letter of a prelude combinator that the machine fires by its own rule instead of
+    // by substitution, while the prelude's definition stands; 0 otherwise.
+    char native = 0;
 };
 
 using DefinitionTable = std::map<std::string, Definition, std::less<>>;

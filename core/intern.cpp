@@ -18,8 +18,8 @@ void clear_intern_table() {
     auto& t = table();
     t.clear();
     const CommonLeaves& c = leaves();
-    for (const CellRef* leaf :
-         {&c.B, &c.H, &c.I, &c.J, &c.K, &c.T, &c.V, &c.X, &c.Z, &c.backslash, &c.brace})
+    for (const CellRef* leaf : {&c.B, &c.C, &c.D, &c.H, &c.I, &c.J, &c.K, &c.S, &c.T, &c.U,
+                                &c.V, &c.W, &c.X, &c.Y, &c.Z, &c.backslash, &c.brace})
         t.emplace(leaf->text(), *leaf);
 }
 

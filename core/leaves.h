@@ -7,7 +7,7 @@
 namespace ruk {
 
 struct CommonLeaves {
-    CellRef B, H, I, J, K, T, V, X, Z, backslash, brace;
+    CellRef B, C, D, H, I, J, K, S, T, U, V, W, X, Y, Z, backslash, brace;
 };
 
 // The shared leaves; the intern pass enters them into the intern table first.

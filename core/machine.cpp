@@ -133,6 +133,47 @@ CellRef blob_tree(Cell* blob) {
     return apply2(leaves().V, make_blob(p.substr(0, half)), make_blob(p.substr(half)));
 }
 
+// The prelude's combinators, fired by their own rules: each builds exactly the term that
+// substituting the arguments into the prelude's body would build, from the same shared
+// leaves, without walking the body. Returns false for a combinator left to substitution.
+bool fire_combinator(char letter, Cell* const* args, CellRef& x) {
+    const CommonLeaves& c = leaves();
+    auto arg = [&](int i) { return CellRef(args[i]); };
+    CellRef r;
+    switch (letter) {
+        case 'A': r = apply2(arg(0), c.S, apply2(c.B, c.K, c.K)); break;   // A a = a S (B K K)
+        case 'B': r = apply(arg(0), apply(arg(1), arg(2))); break;          // B a b c = a (b c)
+        case 'C': r = apply2(arg(0), arg(2), arg(1)); break;                // C a b c = a c b
+        case 'D': r = apply2(arg(0), arg(1), apply(arg(2), arg(3))); break;  // D a b c d = a b (c d)
+        case 'E':                                                       // E a b c d e = a b (c d e)
+            r = apply2(arg(0), arg(1), apply2(arg(2), arg(3), arg(4)));
+            break;
+        case 'F': r = apply2(c.V, arg(1), arg(0)); break;                   // F a b = V b a
+        case 'H': r = c.I; break;                                           // H a = I
+        case 'I': r = arg(0); break;                                        // I a = a
+        case 'J': r = apply2(c.V, arg(0), arg(1)); break;                   // J a b c = V a b
+        case 'K': r = arg(0); break;                                        // K a b = a
+        case 'L': r = apply2(arg(0), c.K, apply(c.K, apply(c.K, c.H))); break;  // L a = a K (K (K H))
+        case 'M': r = apply(arg(0), arg(0)); break;                         // M a = a a
+        case 'N': r = c.K; break;                                           // N a = K
+        case 'O': r = apply(arg(1), apply(arg(0), arg(1))); break;          // O a b = b (a b)
+        case 'P': r = apply2(arg(0), apply(c.X, c.S), c.I); break;          // P a = a (X S) I
+        case 'Q': r = apply2(arg(0), c.Z, c.K); break;                      // Q a = a Z K
+        case 'R': r = apply2(arg(0), c.Z, c.H); break;                      // R a = a Z H
+        case 'S': r = apply2(arg(0), arg(2), apply(arg(1), arg(2))); break;  // S a b c = a c (b c)
+        case 'T': r = apply(arg(1), arg(0)); break;                         // T a b = b a
+        case 'U': r = apply(c.U, arg(0)); break;                            // U a b = U a
+        case 'V': r = apply2(arg(2), arg(0), arg(1)); break;                // V a b c = c a b
+        case 'W': r = apply2(arg(0), arg(1), arg(1)); break;                // W a b = a b b
+        case 'X': r = apply2(c.V, arg(1), apply2(arg(0), arg(3), arg(2))); break;  // X a b c d = V b (a d c)
+        case 'Y': r = apply2(arg(0), apply(c.Y, arg(0)), arg(1)); break;    // Y a b = a (Y a) b
+        case 'Z': r = c.Z; break;                                           // Z a = Z
+        default: return false;                                              // G: by substitution
+    }
+    x = std::move(r);
+    return true;
+}
+
 // Fires the saturated redex x (arity 0).
 void fire(CellRef& x, std::vector<Frame>& k) {
     Cell* args[kMaxArgs];
@@ -170,6 +211,7 @@ void fire(CellRef& x, std::vector<Frame>& k) {
         }
         Definition* def = t.def;
         RUK_ASSERT(def != nullptr);
+        if (def->native && fire_combinator(def->native, args, x)) return;
         Cell* body = def->term.get();
         Bindings bind;
         uint32_t mask = 0;
