@@ -207,7 +207,7 @@ inline CellRef from_string(std::string&& s) {
 
 // apply(l, r): the pair (l r). Pass std::move(x) to hand a reference over (no count
 // traffic), a plain lvalue to keep it.
-inline CellRef apply(CellRef l, CellRef r) {
+[[gnu::always_inline]] inline CellRef apply(CellRef l, CellRef r) {
     RUK_ASSERT(l && r);
     return CellRef(make_pair_adopt(l.take(), r.take()));
 }
