@@ -253,7 +253,12 @@ void fire(CellRef& x, std::vector<Frame>& k) {
 
     if (b >= '0' && b <= '9') {  // a numeral is the list of its bits
         RUK_ASSERT(n == 1);
-        if (leaf_text(h) == "0")
+        std::string_view digits = leaf_text(h);
+        // A digit item may run on into other characters ("1," from "~(1,2)"): such a
+        // leaf is no number and means nothing applied.
+        if (digits.find_first_not_of("0123456789") != std::string_view::npos)
+            x = c.Z;
+        else if (digits == "0")
             x = apply(c.K, CellRef(args[0]));  // 0 x = K x
         else
             x = apply2(c.V, first_element(h), rest_of_number(h));  // n x = V e0 rest

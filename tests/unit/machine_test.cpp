@@ -69,6 +69,12 @@ TEST(Machine, NumeralsAreBitLists) {
     EXPECT_EQ(outcome("a\\5 0 (h\\t\\t)"), "01");       // the rest of 5 is the list of "01"
 }
 
+TEST(Machine, MalformedNumeralAppliedMeansNothing) {
+    // "(1,2) is I applied to the leaf "1,", which then meets an argument.
+    EXPECT_EQ(outcome("a\\\"(1,2) 5"),
+              "Range: The program must return an integer. Instead we encountered:\nZ");
+}
+
 TEST(Machine, DataTakenApartFromItsEnd) {
     // d G = V rest last: the last element of "[ab]" is b's character form.
     EXPECT_EQ(outcome("a\\[xa] G (r\\l\\r)"),
