@@ -1,13 +1,55 @@
-// Builtins: mathematics on floats.
+// Builtins: mathematics on floats, and the conversions of strings to floats (atof, strtod).
 #pragma once
 
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <span>
 
 #include "lib/marshal.h"
 
 namespace ruk {
 
-// Not written yet: every name of this family still answers through the placeholder.
-inline constexpr std::span<const BuiltinRow> kMathsBuiltins{};
+// <cmath> overloads each function for float and long double too; these pick the double one.
+using FloatFn1 = double (*)(double);
+using FloatFn2 = double (*)(double, double);
+using FractionFn = double (*)(double, int*);     // frexp: the exponent goes through the int*
+using IntegralFn = double (*)(double, double*);  // modf: the integral part goes through the double*
+
+// ldexp with the whole 64-bit exponent: an exponent beyond the range of an int is clamped
+// to it, which gives the same infinity or zero that the exact power would, rather than the
+// value scaled by the exponent's low 32 bits.
+[[nodiscard]] double scale_by_power_of_two(double x, int64_t exponent) noexcept;
+
+inline constexpr BuiltinRow kMathsRows[] = {
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::acos)>("acos"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::asin)>("asin"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::atan)>("atan"),
+    binding<Flt(Str), &::atof>("atof"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::ceil)>("ceil"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::cos)>("cos"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::cosh)>("cosh"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::erf)>("erf"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::erfc)>("erfc"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::exp)>("exp"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::fabs)>("fabs"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::floor)>("floor"),
+    binding<Flt(Flt, Flt), static_cast<FloatFn2>(&std::fmod)>("fmod"),
+    binding<Flt(Flt, Addr), static_cast<FractionFn>(&std::frexp)>("frexp"),
+    binding<Flt(Flt, Flt), static_cast<FloatFn2>(&std::hypot)>("hypot"),
+    binding<Flt(Flt, Int), &scale_by_power_of_two>("ldexp"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::log)>("log"),
+    binding<Flt(Flt, Addr), static_cast<IntegralFn>(&std::modf)>("modf"),
+    binding<Flt(Flt, Flt), static_cast<FloatFn2>(&std::nextafter)>("nextafter"),
+    binding<Flt(Flt, Flt), static_cast<FloatFn2>(&std::pow)>("pow"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::sin)>("sin"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::sinh)>("sinh"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::sqrt)>("sqrt"),
+    // the end address goes to the cell; C takes a null cell as "not wanted"
+    binding<Flt(Str, AddrOrNull), &::strtod>("strtod"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::tan)>("tan"),
+    binding<Flt(Flt), static_cast<FloatFn1>(&std::tanh)>("tanh"),
+};
+inline constexpr std::span<const BuiltinRow> kMathsBuiltins = kMathsRows;
 
 }  // namespace ruk
