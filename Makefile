@@ -11,7 +11,7 @@ all:
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: all
-	$(BUILD)/ruk examples/five.ruk
+	$(BUILD)/ruk examples/hello.ruk
 
 test: all
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
