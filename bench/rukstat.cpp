@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string>
 
+#include "core/cell.h"
 #include "core/compile.h"
 #include "core/machine.h"
 #include "core/stack.h"
@@ -23,12 +24,14 @@ int main(int argc, char** argv) {
         ruk::Report report = ruk::compile(text);
         auto start = std::chrono::steady_clock::now();
         uint64_t steps0 = ruk::machine_steps();
+        uint64_t cells0 = ruk::cell_stats().allocated;
         if (report.ok()) report = ruk::run_program(argv);
         double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::fprintf(stderr, "steps=%llu seconds=%.6f report=%s\n",
-                     static_cast<unsigned long long>(ruk::machine_steps() - steps0), seconds,
-                     report.type.c_str());
+        std::fprintf(stderr, "steps=%llu cells=%llu seconds=%.6f report=%s\n",
+                     static_cast<unsigned long long>(ruk::machine_steps() - steps0),
+                     static_cast<unsigned long long>(ruk::cell_stats().allocated - cells0),
+                     seconds, report.type.c_str());
         return report.ok() ? 0 : 1;
     });
 }

@@ -46,6 +46,25 @@ int leading_binders(Cell* term, int limit) {
     return n;
 }
 
+namespace {
+
+// The variable set of an analysed cell.
+inline uint32_t vars_of(const Cell* x) {
+    if (is_data_annotation(x)) return 0;
+    if (is_leaf(x)) {
+        unsigned char b = first_byte(x);
+        if ((b >= '0' && b <= '9') || b == '[') return 0;
+    }
+    return field_bits(x);
+}
+
+inline bool one_char(const Cell* x, char ch) {
+    const char* s = static_cast<const Leaf*>(x)->bytes();
+    return s[0] == ch && s[1] == '\0';
+}
+
+}  // namespace
+
 void analyse_fresh(Cell* c) {
     if (is_leaf(c)) {
         analyse_leaf(c);
@@ -65,30 +84,31 @@ void analyse_fresh(Cell* c) {
     }
     int la = ldata ? 1 : annotation_value(l);
     int a = ldata ? 0 : ((la >= -50 && la <= 10) ? la - 1 : la);
-    if (is_binder(c)) {
-        // \key.body: the key is bound; a binder waits for its argument, so no flag.
-        set_field_bits(c, variable_set(r) & ~variable_set(l));
-        annotate(c, a, false);
-        return;
-    }
+    uint32_t vl = vars_of(l), vr = vars_of(r), vars = vl | vr;
     bool f;
+    if (is_pair(l)) {
+        Cell* ll = left_of(l);
+        if (is_leaf(ll)) {
+            if (one_char(ll, '\\')) {
+                // \key.body: the key is bound; a binder waits for its argument: no flag.
+                c->head = (c->head & hdr::kCount) | (uint64_t(vr & ~vl) << hdr::kFieldShift) |
+                          (uint64_t(a + 52) << hdr::kAnnShift);
+                return;
+            }
+            if (one_char(ll, '{')) vars = vr;  // ({ key) value: the key is not a use
+        } else if (is_leaf(left_of(ll)) && one_char(left_of(ll), '{')) {
+            // {key=value} body: the key is bound in the body only
+            vars = vl | (vr & ~vars_of(right_of(ll)));
+        }
+    }
     if (!ldata && annotation_flag(l))
         f = true;
     else if (rdata)
         f = false;
     else
         f = annotation_flag(r) || annotation_value(r) <= 0;
-    uint32_t vars;
-    if (is_pair(l) && is_leaf_text(left_of(l), '{')) {
-        vars = variable_set(r);  // ({ key) value: the key is not a use
-    } else if (is_brace_form(c)) {
-        uint32_t key = variable_set(right_of(left_of(l)));
-        vars = variable_set(l) | (variable_set(r) & ~key);
-    } else {
-        vars = variable_set(l) | variable_set(r);
-    }
-    set_field_bits(c, vars);
-    annotate(c, a, f);
+    c->head = (c->head & hdr::kCount) | (uint64_t(vars) << hdr::kFieldShift) |
+              (uint64_t(a + 52) << hdr::kAnnShift) | (f ? hdr::kAnnFlag : 0);
 }
 
 }  // namespace ruk
