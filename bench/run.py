@@ -67,6 +67,9 @@ def main():
             peer = f"{statistics.median(times):.3f}"
         print(f"{name:<16}{median:>10.3f}{peak:>10.1f}{status:>8}{rate:>10}{peer:>10}",
               flush=True)
+    # Big-number arithmetic beside CPython and GMP: its own table (bench/bigcompare.py).
+    if not pattern:
+        subprocess.run([sys.executable, os.path.join(HERE, "bigcompare.py"), build], check=False)
 
 
 if __name__ == "__main__":
