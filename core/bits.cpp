@@ -2,6 +2,8 @@
 // float payload. Small values take machine-word paths; long ones go through limbs.
 #include "core/bits.h"
 
+#include "core/leaves.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -331,7 +333,8 @@ std::string decimal_from_bits(std::string_view bits) {
 
 CellRef list_from_bits(std::string_view bits) {
     size_t n = bit_length(bits);
-    CellRef j = from_text("J"), one = from_text("K"), zero = from_text("H");
+    const CommonLeaves& shared = leaves();
+    CellRef j = shared.J, one = shared.K, zero = shared.H;
     CellRef list = one;
     for (size_t i = n; i-- > 0;)
         list = apply(apply(j, bit_at(bits, i) ? one : zero), std::move(list));

@@ -3,10 +3,13 @@
 // themselves are in core/bits.cpp.
 #include "core/number.h"
 
+#include "core/leaves.h"
+
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_set>
 #include <vector>
 
 #include "core/bits.h"
@@ -147,9 +150,9 @@ size_t write_u64(char* end, uint64_t x) {
 
 // ---- truth values -----------------------------------------------------------------
 
-CellRef boolean(bool value) { return from_text(value ? "K" : "H"); }
+CellRef boolean(bool value) { return leaf_bool(value); }
 
-CellRef undefined() { return from_text("Z"); }
+CellRef undefined() { return leaves().Z; }
 
 bool is_letter(const Cell* c, char letter) {
     if (!is_leaf(c)) return false;
@@ -178,6 +181,7 @@ bool is_data_cell(Cell* c) {
     while (is_pair(head) && annotation_byte(head) == 0) head = left_of(head);
     if (!settled(head, &data) || !data) return false;
     std::vector<const Cell*> todo{c};
+    std::unordered_set<const Cell*> seen;  // shared parts are looked at once
     while (!todo.empty()) {
         const Cell* x = todo.back();
         todo.pop_back();
@@ -185,6 +189,7 @@ bool is_data_cell(Cell* c) {
             if (!data) return false;
             continue;
         }
+        if (!seen.insert(x).second) continue;
         todo.push_back(right_of(x));
         todo.push_back(left_of(x));
     }
@@ -263,7 +268,7 @@ CellRef negate(Cell* v) {
     Cell* rest;
     RUK_ASSERT(split_list_cell(v, &e, &rest));
     if (e) return CellRef(rest);
-    return apply(apply(from_text("J"), from_text("K")), CellRef(v));
+    return apply(apply(leaves().J, leaves().K), CellRef(v));
 }
 
 bool is_zero(Cell* v) { return is_letter(v, 'K') || is_letter(v, '0'); }

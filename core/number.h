@@ -29,9 +29,9 @@ namespace ruk {
 
 // ---- truth values -----------------------------------------------------------------
 
-// A new leaf "K" for true, "H" for false.
+// The shared leaf "K" for true, "H" for false.
 [[nodiscard]] CellRef boolean(bool value);
-// A new leaf "Z", the undefined result.
+// The shared leaf "Z", the undefined result.
 [[nodiscard]] CellRef undefined();
 // True when c is the leaf whose whole text is the one character `letter`.
 [[nodiscard]] bool is_letter(const Cell* c, char letter);
