@@ -367,35 +367,25 @@ CellRef data_type(CellRef call) {
 
 // ---- taking apart ---------------------------------------------------------------------
 
-CellRef data_left(CellRef call) {
+// left and rght: the rest of a data value without its last element, and that element.
+// A tree form V (X J) (J p q) gives V (X J) p or V (X J) q.
+CellRef data_part(CellRef call, bool last_part) {
     auto a = call_arguments<1>(call.get());
     if (!a) return leaves().Z;
     Cell* x = (*a)[0];
     Cell *p, *q;
-    if (is_tree_form(x)) {  // V (X J) (J p q) -> V (X J) p
+    if (is_tree_form(x)) {
         if (!split_payload(tree_payload(x), p, q)) return leaves().Z;
-        return apply(CellRef(left_of(x)), CellRef(p));
+        return apply(CellRef(left_of(x)), CellRef(last_part ? q : p));
     }
     if (!is_data_cell(x)) return leaves().Z;
     CellRef rest, last;
     if (!take_last(x, rest, last)) return leaves().Z;  // "[]"
-    return rest;
+    return last_part ? last : rest;
 }
 
-CellRef data_rght(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
-    Cell *p, *q;
-    if (is_tree_form(x)) {  // V (X J) (J p q) -> V (X J) q
-        if (!split_payload(tree_payload(x), p, q)) return leaves().Z;
-        return apply(CellRef(left_of(x)), CellRef(q));
-    }
-    if (!is_data_cell(x)) return leaves().Z;
-    CellRef rest, last;
-    if (!take_last(x, rest, last)) return leaves().Z;  // "[]"
-    return last;
-}
+CellRef data_left(CellRef call) { return data_part(std::move(call), false); }
+CellRef data_rght(CellRef call) { return data_part(std::move(call), true); }
 
 CellRef data_leaf(CellRef call) {
     auto a = call_arguments<1>(call.get());

@@ -1,6 +1,8 @@
 #include "core/bigint.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/unit/oracle.h"
 #include <unistd.h>
 
 #include <cstdio>
@@ -76,29 +78,7 @@ constexpr uint64_t kPrimes[] = {2305843009213693951ULL, 1000000000000000003ULL,
 // Runs the oracle script on the requests and returns its answers, or nothing when
 // python3 is missing.
 bool ask_oracle(const std::vector<std::string>& requests, std::vector<std::string>& answers) {
-    const char* python = "/usr/bin/python3";
-    if (access(python, X_OK) != 0) return false;
-    char in_name[] = "/tmp/ruk_bigint_oracle_XXXXXX";
-    int fd = mkstemp(in_name);
-    if (fd < 0) return false;
-    close(fd);
-    {
-        std::ofstream in(in_name);
-        for (const std::string& r : requests) in << r << '\n';
-    }
-    std::string cmd =
-        std::string(python) + " " RUK_SOURCE_DIR "/tests/oracle/bigint_oracle.py " + in_name;
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[65536];
-    size_t n;
-    while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int status = p ? pclose(p) : -1;
-    std::remove(in_name);
-    if (status != 0) return false;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) answers.push_back(line);
-    return answers.size() == requests.size();
+    return ask_oracle_script("bigint_oracle.py", requests, answers);
 }
 
 std::string run(const std::string& request) {

@@ -1,6 +1,8 @@
 #include "core/number.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/unit/oracle.h"
 #include <unistd.h>
 
 #include <bit>
@@ -111,29 +113,7 @@ uint64_t raw(double d) { return std::bit_cast<uint64_t>(d); }
 // Runs the oracle script on the requests and returns its answers, or nothing when
 // python3 is missing.
 bool ask_oracle(const std::vector<std::string>& requests, std::vector<std::string>& answers) {
-    const char* python = "/usr/bin/python3";
-    if (access(python, X_OK) != 0) return false;
-    char in_name[] = "/tmp/ruk_number_oracle_XXXXXX";
-    int fd = mkstemp(in_name);
-    if (fd < 0) return false;
-    close(fd);
-    {
-        std::ofstream in(in_name);
-        for (const std::string& r : requests) in << r << '\n';
-    }
-    std::string cmd =
-        std::string(python) + " " RUK_SOURCE_DIR "/tests/oracle/number_oracle.py " + in_name;
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[65536];
-    size_t n;
-    while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int status = p ? pclose(p) : -1;
-    std::remove(in_name);
-    if (status != 0) return false;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) answers.push_back(line);
-    return answers.size() == requests.size();
+    return ask_oracle_script("number_oracle.py", requests, answers);
 }
 
 std::string random_digits(std::mt19937_64& rng, size_t n) {
