@@ -65,32 +65,7 @@ const char* const kByArity[8] = {
 };
 
 // The builtins whose families have not landed, by family.
-const char* const kStillToCome[] = {
-    // numbers and comparisons
-    "buck cent dash diff flip gteq less mult over plus powa rank real same wave",
-    // trees, lists, texts and memory accessors
-    "cats copy cork init into leaf leak left look lord lots raws rght rows tail tern type "
-    "gets gett getu getv getw getx gety getz sett setu setw setx",
-    // files and streams, directories
-    "clearerr close closedir fclose fdopen feof ferror fflush fgetc fgetpos fgets fileno "
-    "fopen fputc fputs fread fseek fsetpos ftell fwrite getc opendir perror putc puts read "
-    "readdir remove rename rewind setbuf tmpfile tmpnam ungetc write",
-    // sockets and name resolution
-    "accept bind closesocket connect fd_set freeaddrinfo gai_strerror getaddrinfo "
-    "gethostname getnameinfo getpeername htonl htons inet_ntop inet_pton listen ntohl ntohs "
-    "recv recvfrom send sendto setsockopt shutdown socket",
-    // mathematics
-    "acos asin atan atof ceil cos cosh difftime erf erfc exp fabs floor fmod frexp hypot "
-    "ldexp log modf nextafter pow sin sinh sqrt strtod tan tanh",
-    // strings and the environment
-    "atoi atol getenv strcasecmp strcat strchr strcmp strcpy strdup strerror strlen "
-    "strncasecmp strncat strncmp strncpy strnlen strpbrk strrchr strspn strstr strtok "
-    "strtok_r strtol strtoul system",
-    // memory
-    "bzero calloc free malloc memchr memcmp memcpy memmove memset realloc",
-    // time
-    "asctime ctime gmtime localtime mktime strftime time",
-};
+const char* const kStillToCome[] = {};
 
 std::vector<std::string> words(const char* text) {
     std::istringstream in(text);
@@ -157,7 +132,7 @@ TEST(BuiltinTable, PlaceholderListIsExactlyTheFamiliesStillToCome) {
     (void)leaves();
     uint64_t live = cell_stats().live;
     {
-        CellRef r = call("plus", {num(2), num(3)});
+        CellRef r = placeholder_builtin(apply2(lit("socket"), num(2), num(3)));
         EXPECT_TRUE(r.same(leaves().Z));
     }
     EXPECT_EQ(cell_stats().live, live);
@@ -183,8 +158,10 @@ TEST(BuiltinTable, OnlyEqualConstantsShareAnImplementation) {
     std::vector<std::vector<std::string>> shared;
     for (const auto& [fn, names] : by_fn)
         if (names.size() > 1) shared.push_back(names);
-    ASSERT_EQ(shared.size(), 1u);
-    EXPECT_EQ(shared[0], (std::vector<std::string>{"ai_passive", "sock_stream"}));
+    // Two equal constants, and the two names of the 64-bit reader.
+    EXPECT_EQ(std::set<std::vector<std::string>>(shared.begin(), shared.end()),
+              (std::set<std::vector<std::string>>{{"ai_passive", "sock_stream"},
+                                                  {"getw", "getz"}}));
 }
 
 // ---- constants -----------------------------------------------------------------

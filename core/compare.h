@@ -1,0 +1,25 @@
+// The comparisons < > = # (the builtins less gteq same diff); ">" is "greater or equal".
+//
+// Values of kind other give "Z". Values of different kinds are ordered by their kind
+// letters, blob < real < integer < binary float < data < other, and are never equal.
+// Within a kind: blobs and texts by their bytes (unsigned, a proper prefix first),
+// integers by value, reals in IEEE order (a NaN is neither less, greater, equal nor
+// greater-or-equal), binary floats by value. `gteq` is the complement of `less` and
+// `diff` of `same` everywhere except at a real NaN.
+//
+// Binary floats with the same value but different payloads (zeros of both signs, digits
+// of 0 written past the last 1) are equal in value but not the same; they are ordered by
+// their compact forms read as bit values, so that exactly one of a < b, a = b, b < a holds.
+// The NaN "00" lies below every number.
+#pragma once
+
+#include "core/cell.h"
+
+namespace ruk {
+
+enum class CompareOp { Less, Gteq, Same, Diff };
+
+// The shared leaf "K" or "H", or "Z" when an operand is of kind other.
+[[nodiscard]] CellRef comparison(CompareOp op, Cell* a, Cell* b);
+
+}  // namespace ruk
