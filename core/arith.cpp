@@ -222,9 +222,14 @@ CellRef real_operation(ArithOp op, double x, double y) {
 
 // ---- blobs and texts --------------------------------------------------------------
 
-// The bytes of a blob, or the inner bytes of a text (a pair flattened into store).
-std::string_view bytes_of(Cell* v, Kind k, std::string& store) {
-    return k == Kind::Blob ? blob_payload(v) : data_inner(v, store);
+// The bytes of a blob, or the inner bytes of a text (a pair flattened into store); false
+// for a text too long to build.
+bool bytes_of(Cell* v, Kind k, std::string& store, std::string_view* bytes) {
+    if (k == Kind::Blob) {
+        *bytes = blob_payload(v);
+        return true;
+    }
+    return data_inner(v, store, bytes);
 }
 
 CellRef same_kind_from(Kind k, std::string_view bytes) {
@@ -249,7 +254,8 @@ CellRef trimmed(Cell* a, Kind k, Cell* n) {
     uint64_t m = 0;
     if (!small_count(n, &negative, &m)) return leaves().Z;
     std::string store;
-    std::string_view s = bytes_of(a, k, store);
+    std::string_view s;
+    if (!bytes_of(a, k, store, &s)) return leaves().Z;
     uint64_t length = k == Kind::Blob ? s.size() : unit_count(s);
     if (m > length) return leaves().Z;
     size_t cut;
@@ -280,7 +286,8 @@ CellRef repeated(Cell* a, Kind k, Cell* n) {
     bool negative = false;
     uint64_t m = 0;
     std::string store;
-    std::string_view s = bytes_of(a, k, store);
+    std::string_view s;
+    if (!bytes_of(a, k, store, &s)) return leaves().Z;
     bool small = small_count(n, &negative, &m);
     if (negative) return leaves().Z;
     if (s.empty()) return same_kind_from(k, {});
@@ -302,7 +309,8 @@ CellRef repeated(Cell* a, Kind k, Cell* n) {
 // a + b for two blobs or two texts: the bytes of a, then those of b.
 CellRef joined(Cell* a, Cell* b, Kind k) {
     std::string sa, sb;
-    std::string_view x = bytes_of(a, k, sa), y = bytes_of(b, k, sb);
+    std::string_view x, y;
+    if (!bytes_of(a, k, sa, &x) || !bytes_of(b, k, sb, &y)) return leaves().Z;
     if (u128(x.size()) + y.size() > kMaxBuiltBytes) return leaves().Z;
     std::string out;
     out.reserve(x.size() + y.size() + 2);

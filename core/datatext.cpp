@@ -1,6 +1,7 @@
 #include "core/datatext.h"
 
 #include <cstring>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -63,34 +64,45 @@ void append_data_text(Cell* d, std::string& out) {
     out += ']';
 }
 
-std::string_view data_inner(Cell* d, std::string& store) {
+bool data_inner(Cell* d, std::string& store, std::string_view* inner) {
     std::string_view whole;
     if (is_leaf(d)) {
         whole = leaf_text(d);
     } else {
+        if (data_length(d) > kMaxBuiltBytes) return false;
         store.clear();
         append_data_text(d, store);
         whole = store;
     }
     if (!whole.empty() && whole.front() == '[') whole.remove_prefix(1);
     if (!whole.empty() && whole.back() == ']') whole.remove_suffix(1);
-    return whole;
+    *inner = whole;
+    return true;
 }
 
 uint64_t data_length(Cell* d) {
-    uint64_t n = 0;
-    std::vector<Cell*> todo{d};
+    if (is_leaf(d)) return leaf_text(d).size();
+    // Post-order over the pairs, each measured once and remembered.
+    std::unordered_map<Cell*, uint64_t> known;
+    auto length = [&known](Cell* c) { return is_leaf(c) ? leaf_text(c).size() : known.at(c); };
+    std::vector<std::pair<Cell*, bool>> todo{{d, false}};
     while (!todo.empty()) {
-        Cell* x = todo.back();
-        todo.pop_back();
-        if (is_leaf(x)) {
-            n += leaf_text(x).size();
+        auto [x, children_done] = todo.back();
+        if (known.count(x) != 0) {
+            todo.pop_back();
+        } else if (!children_done) {
+            todo.back().second = true;
+            for (Cell* c : {right_of(x), left_of(x)})
+                if (is_pair(c) && known.count(c) == 0) todo.push_back({c, false});
         } else {
-            todo.push_back(right_of(x));
-            todo.push_back(left_of(x));
+            todo.pop_back();
+            uint64_t sum;
+            if (__builtin_add_overflow(length(left_of(x)), length(right_of(x)), &sum))
+                sum = UINT64_MAX;
+            known.emplace(x, sum);
         }
     }
-    return n;
+    return known.at(d);
 }
 
 size_t unit_end(std::string_view s, size_t i) {

@@ -20,14 +20,17 @@ namespace ruk {
 // The longest text or blob an operator builds, in bytes; longer results are "Z".
 inline constexpr uint64_t kMaxBuiltBytes = uint64_t(1) << 31;
 
+// The length of a data cell's whole text, without building it: each pair is measured
+// once, so parts shared many times over cost nothing extra. Saturates at UINT64_MAX.
+[[nodiscard]] uint64_t data_length(Cell* d);
 // Appends the whole text of a data cell, brackets included (a pair flattened as above).
-// Walks with its own stack, so any depth of nesting is fine.
+// Walks with its own stack, so any depth of nesting is fine; the caller bounds the length.
 void append_data_text(Cell* d, std::string& out);
 // The bytes between the outer brackets of a data cell. A text leaf is viewed in place
 // (valid while the cell lives); a pair is flattened into `store` and viewed there.
-[[nodiscard]] std::string_view data_inner(Cell* d, std::string& store);
-// The length of a data cell's whole text, without building it.
-[[nodiscard]] uint64_t data_length(Cell* d);
+// False when the text is longer than kMaxBuiltBytes: pairs that share their parts can
+// stand for texts far larger than memory, and those are refused, never built.
+[[nodiscard]] bool data_inner(Cell* d, std::string& store, std::string_view* inner);
 
 // The end of the unit that starts at i in the inner bytes s (i < s.size()): after the
 // matching "]" when s[i] is a "[" that has one, else i + 1.

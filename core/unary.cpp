@@ -63,8 +63,7 @@ CellRef reversed_nan(double d) {
 // The inner bytes of a text leaf x, or false for the empty text.
 bool text_units(Cell* x, std::string_view* inner) {
     std::string unused;  // a leaf is viewed in place
-    *inner = data_inner(x, unused);
-    return !inner->empty();
+    return data_inner(x, unused, inner) && !inner->empty();
 }
 
 }  // namespace
@@ -134,7 +133,9 @@ CellRef flip(Cell* x) {
         }
         case Kind::Data: {
             std::string store;
-            return text_from_inner(reverse_units(data_inner(x, store)));
+            std::string_view s;
+            if (!data_inner(x, store, &s)) return leaves().Z;
+            return text_from_inner(reverse_units(s));
         }
         case Kind::Other: break;
     }
@@ -151,9 +152,10 @@ CellRef real_of(Cell* x) {
             return real_from_double(std::strtod(blob_payload(x).data(), nullptr));
         case Kind::Data: {
             // the bytes inside the brackets: a text's "[" would stop the reading at once
-            std::string store;
             if (is_leaf(x)) return real_from_double(std::atof(leaf_text(x).data() + 1));
-            append_data_text(x, store);
+            std::string store;
+            std::string_view s;
+            if (!data_inner(x, store, &s)) return leaves().Z;
             return real_from_double(std::atof(store.c_str() + 1));
         }
         case Kind::Other: break;
@@ -167,7 +169,12 @@ CellRef rank_of(Cell* x) {
         case Kind::Real: return from_text("8");
         case Kind::Integer:
         case Kind::BinaryFloat: return integer_from_int64(int64_t(compact_form(x).view().size()));
-        case Kind::Data: return integer_from_int64(int64_t(data_length(x)));
+        case Kind::Data: {
+            // shared pairs can stand for more bytes than a machine integer counts
+            uint64_t n = data_length(x);
+            if (n > uint64_t(INT64_MAX)) return leaves().Z;
+            return integer_from_int64(int64_t(n));
+        }
         case Kind::Other: break;
     }
     return leaves().Z;

@@ -21,34 +21,46 @@ using IntegralFn = double (*)(double, double*);  // modf: the integral part goes
 // value scaled by the exponent's low 32 bits.
 [[nodiscard]] double scale_by_power_of_two(double x, int64_t exponent) noexcept;
 
+// The C functions are called through wrappers the optimiser may not look into: it knows
+// the maths functions as builtins and would otherwise assume errno survives the call, so
+// the EDOM or ERANGE a call sets would not reach the program.
+template <FloatFn1 F>
+[[gnu::noipa]] double c_math(double x) {
+    return F(x);
+}
+template <FloatFn2 F>
+[[gnu::noipa]] double c_math2(double x, double y) {
+    return F(x, y);
+}
+
 inline constexpr BuiltinRow kMathsRows[] = {
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::acos)>("acos"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::asin)>("asin"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::atan)>("atan"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::acos)>>("acos"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::asin)>>("asin"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::atan)>>("atan"),
     binding<Flt(Str), &::atof>("atof"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::ceil)>("ceil"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::cos)>("cos"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::cosh)>("cosh"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::erf)>("erf"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::erfc)>("erfc"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::exp)>("exp"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::fabs)>("fabs"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::floor)>("floor"),
-    binding<Flt(Flt, Flt), static_cast<FloatFn2>(&std::fmod)>("fmod"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::ceil)>>("ceil"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::cos)>>("cos"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::cosh)>>("cosh"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::erf)>>("erf"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::erfc)>>("erfc"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::exp)>>("exp"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::fabs)>>("fabs"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::floor)>>("floor"),
+    binding<Flt(Flt, Flt), &c_math2<static_cast<FloatFn2>(&std::fmod)>>("fmod"),
     binding<Flt(Flt, Addr), static_cast<FractionFn>(&std::frexp)>("frexp"),
-    binding<Flt(Flt, Flt), static_cast<FloatFn2>(&std::hypot)>("hypot"),
+    binding<Flt(Flt, Flt), &c_math2<static_cast<FloatFn2>(&std::hypot)>>("hypot"),
     binding<Flt(Flt, Int), &scale_by_power_of_two>("ldexp"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::log)>("log"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::log)>>("log"),
     binding<Flt(Flt, Addr), static_cast<IntegralFn>(&std::modf)>("modf"),
-    binding<Flt(Flt, Flt), static_cast<FloatFn2>(&std::nextafter)>("nextafter"),
-    binding<Flt(Flt, Flt), static_cast<FloatFn2>(&std::pow)>("pow"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::sin)>("sin"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::sinh)>("sinh"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::sqrt)>("sqrt"),
+    binding<Flt(Flt, Flt), &c_math2<static_cast<FloatFn2>(&std::nextafter)>>("nextafter"),
+    binding<Flt(Flt, Flt), &c_math2<static_cast<FloatFn2>(&std::pow)>>("pow"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::sin)>>("sin"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::sinh)>>("sinh"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::sqrt)>>("sqrt"),
     // the end address goes to the cell; C takes a null cell as "not wanted"
     binding<Flt(Str, AddrOrNull), &::strtod>("strtod"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::tan)>("tan"),
-    binding<Flt(Flt), static_cast<FloatFn1>(&std::tanh)>("tanh"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::tan)>>("tan"),
+    binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::tanh)>>("tanh"),
 };
 inline constexpr std::span<const BuiltinRow> kMathsBuiltins = kMathsRows;
 

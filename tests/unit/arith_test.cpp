@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "core/analyse.h"
+#include "core/compare.h"
 #include "core/leaves.h"
 #include "core/number.h"
+#include "core/unary.h"
 #include "lib/table.h"
 #include "operands.h"
 
@@ -332,6 +335,36 @@ TEST(ArithBytes, RepetitionAndItsLimits) {
     EXPECT_EQ(calc(ArithOp::Mult, text("[]"), num("100000000000000000000000")), "[]");
     EXPECT_EQ(calc(ArithOp::Mult, blob(""), num("5")), "()");
     EXPECT_EQ(calc(ArithOp::Mult, blob(""), num("05")), "Z");
+}
+
+// A pair whose halves are one shared cell stands for twice its half's text; doubled 40
+// times it stands for terabytes, 70 times for more bytes than 64 bits count. Operators
+// that need the bytes refuse such texts quickly instead of trying to build them.
+TEST(ArithBytes, SharedPairsStandingForHugeTexts) {
+    auto doubled = [](int times) {
+        CellRef d = text("[ab]");
+        for (int i = 0; i < times; ++i) d = apply(d, d);
+        analyse(d.get());  // as the machine has it: marked as data once, not walked
+        return d;
+    };
+    CellRef big = doubled(40), huge = doubled(70), small = doubled(3);
+    EXPECT_EQ(show(rank_of(big.get())), "4398046511104");  // 4 * 2^40
+    EXPECT_EQ(show(rank_of(huge.get())), "Z");
+    EXPECT_EQ(show(rank_of(small.get())), "32");
+    EXPECT_EQ(calc(ArithOp::Plus, small, text("[c]")), "[ab[ab][ab[ab]][ab[ab][ab[ab]]]c]");
+    for (const CellRef& d : {big, huge}) {
+        EXPECT_EQ(calc(ArithOp::Plus, d, text("[c]")), "Z");
+        EXPECT_EQ(calc(ArithOp::Plus, text("[c]"), d), "Z");
+        EXPECT_EQ(calc(ArithOp::Dash, d, num("1")), "Z");
+        EXPECT_EQ(calc(ArithOp::Mult, d, num("2")), "Z");
+        EXPECT_EQ(show(flip(d.get())), "Z");
+        EXPECT_EQ(show(real_of(d.get())), "Z");
+        EXPECT_EQ(show(comparison(CompareOp::Less, d.get(), text("[a]").get())), "Z");
+        EXPECT_EQ(show(comparison(CompareOp::Same, d.get(), d.get())), "Z");
+        // taking the pair apart needs no bytes
+        EXPECT_EQ(buck(d.get()).get(), left_of(d.get()));
+        EXPECT_TRUE(calc(ArithOp::Dash, d, d) == "pair");
+    }
 }
 
 // ---- refusals -------------------------------------------------------------------------
