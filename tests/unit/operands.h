@@ -2,6 +2,8 @@
 // floats, and the Python oracle of tests/oracle/arith_oracle.py.
 #pragma once
 
+#include "tests/unit/oracle.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -81,29 +83,7 @@ inline std::string random_binary_float(std::mt19937_64& rng, size_t max_digits) 
 // Runs the oracle on the requests, one answer per request; false when python3 is missing.
 inline bool ask_oracle(const std::vector<std::string>& requests,
                        std::vector<std::string>& answers) {
-    const char* python = "/usr/bin/python3";
-    if (access(python, X_OK) != 0) return false;
-    char in_name[] = "/tmp/ruk_arith_oracle_XXXXXX";
-    int fd = mkstemp(in_name);
-    if (fd < 0) return false;
-    close(fd);
-    {
-        std::ofstream in(in_name);
-        for (const std::string& r : requests) in << r << '\n';
-    }
-    std::string cmd =
-        std::string(python) + " " RUK_SOURCE_DIR "/tests/oracle/arith_oracle.py " + in_name;
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[65536];
-    size_t got;
-    while (p && (got = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, got);
-    int status = p ? pclose(p) : -1;
-    std::remove(in_name);
-    if (status != 0) return false;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) answers.push_back(line);
-    return answers.size() == requests.size();
+    return ask_oracle_script("arith_oracle.py", requests, answers);
 }
 
 }  // namespace ruk::operands
