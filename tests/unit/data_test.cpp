@@ -23,6 +23,7 @@
 #include "core/leaves.h"
 #include "core/number.h"
 #include "lib/table.h"
+#include "tests/unit/builtin_calls.h"
 #include "lib/texts.h"
 #include "terms.h"
 
@@ -31,16 +32,8 @@ using ruk::terms::S;
 
 namespace {
 
-// The call cell the machine builds, handed to the builtin's implementation.
-CellRef call(const char* name, std::initializer_list<CellRef> args) {
-    const BuiltinEntry& e = builtin_table().at(name);
-    EXPECT_EQ(e.arity, args.size()) << name;
-    CellRef c = from_text(name);
-    for (const CellRef& a : args) c = apply(std::move(c), a);
-    return e.implementation(std::move(c));
-}
-
-CellRef num(int64_t v) { return integer_from_int64(v); }
+using calls::call;
+using calls::num;
 CellRef leaf(std::string_view text) { return from_bytes(text); }
 CellRef blob(std::string_view bytes) { return make_blob(bytes); }
 CellRef real(double d) { return real_from_double(d); }

@@ -14,25 +14,16 @@
 #include "core/leaves.h"
 #include "core/number.h"
 #include "lib/table.h"
+#include "tests/unit/builtin_calls.h"
 
 using namespace ruk;
 
 namespace {
 
-CellRef call(const char* name, std::initializer_list<CellRef> args) {
-    const BuiltinEntry& e = builtin_table().at(name);
-    EXPECT_EQ(e.arity, args.size()) << name;
-    CellRef c = from_text(name);
-    for (const CellRef& a : args) c = apply(std::move(c), a);
-    return e.implementation(std::move(c));
-}
-
-CellRef num(int64_t v) { return integer_from_int64(v); }
-CellRef addr(const void* p) { return integer_from_uint64(reinterpret_cast<uintptr_t>(p)); }
-int64_t int_of(const CellRef& r) {
-    EXPECT_TRUE(is_integer(r.get())) << "not an integer: " << r.view();
-    return is_integer(r.get()) ? int64_from_integer(r.get()) : INT64_MIN;
-}
+using calls::addr;
+using calls::call;
+using calls::int_of;
+using calls::num;
 bool is_z(const CellRef& r) { return r.is("Z"); }
 
 TEST(RawMemory, ReadersGiveEachWidthSignedOrNot) {

@@ -1,6 +1,7 @@
 // The builtin table: its vocabulary, the placeholder list, and the builtins implemented so
 // far (constants, process control, errno, the standard streams, character classes, abs).
 #include "lib/table.h"
+#include "tests/unit/builtin_calls.h"
 
 #include <gtest/gtest.h>
 #include <netdb.h>
@@ -74,29 +75,12 @@ std::vector<std::string> words(const char* text) {
     return out;
 }
 
-const BuiltinEntry& entry(const std::string& name) {
-    auto it = builtin_table().find(name);
-    if (it == builtin_table().end()) ADD_FAILURE() << "no builtin " << name;
-    return it->second;
-}
-
 // Calls a builtin through its table entry with the call cell the machine would build.
-CellRef call(const char* name, std::initializer_list<CellRef> args = {}) {
-    const BuiltinEntry& e = entry(name);
-    EXPECT_EQ(e.arity, args.size()) << name;
-    CellRef c = from_text(name);
-    for (const CellRef& a : args) c = apply(std::move(c), a);
-    return e.implementation(std::move(c));
-}
-
-CellRef num(int64_t v) { return integer_from_int64(v); }
+using calls::call;
+using calls::num;
 CellRef lit(const char* text) { return from_text(text); }
 
-// The integer a result stands for, or a failure when it is no integer.
-int64_t int_of(const CellRef& r) {
-    EXPECT_TRUE(is_integer(r.get())) << "not an integer: " << r.view();
-    return is_integer(r.get()) ? int64_from_integer(r.get()) : INT64_MIN;
-}
+using calls::int_of;
 
 // ---- the table itself ----------------------------------------------------------
 
