@@ -199,7 +199,7 @@ Report check_program() {
     DefinitionTable& defs = definitions();
 
     // 1. the layout text, replacing whatever the program called "_"
-    defs["_"] = Definition{from_string(layout_text())};
+    defs["_"] = Definition(from_string(layout_text()));
 
     // 2, 3. quotes, then brace forms with a pair of keys
     for (auto& entry : defs) entry.second.term = quote_pass(entry.second.term.get());

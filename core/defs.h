@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -13,8 +14,15 @@
 namespace ruk {
 
 struct BuiltinEntry;
+struct Code;
+struct CodeDeleter {
+    void operator()(Code* c) const;
+};
 
 struct Definition {
+    Definition() = default;
+    explicit Definition(CellRef t, int8_t in_progress = -1) : term(std::move(t)), progress(in_progress) {}
+
     CellRef term;
     // In-progress entry: -1 none, 0 the value is being computed, 1 the table holds the value
     // (or the definition is in the nullary form and is computed afresh at every use).
@@ -22,6 +30,10 @@ struct Definition {
     // The letter of a prelude combinator that the machine fires by its own rule instead of
     // by substitution, while the prelude's definition stands; 0 otherwise.
     char native = 0;
+    // The compiled body (core/code.h), made on first use; `uncompiled` when it is left to
+    // the machine.
+    std::unique_ptr<Code, CodeDeleter> code;
+    bool uncompiled = false;
 };
 
 using DefinitionTable = std::map<std::string, Definition, std::less<>>;

@@ -6,10 +6,13 @@
 
 #include "core/analyse.h"
 #include "core/data.h"
+#include "core/code.h"
 #include "core/defs.h"
+#include "core/frames.h"
 #include "core/intern.h"
 #include "core/leaves.h"
 #include "core/number.h"
+#include "core/vm.h"
 #include "lib/table.h"
 
 namespace ruk {
@@ -24,56 +27,14 @@ namespace {
 
 uint64_t steps = 0;
 
-struct Frame {
-    CellRef cell;
-    bool apply_to;  // true: the value is applied to cell; false: cell is applied to the value
-};
-
-struct Target {
-    Definition* def = nullptr;
-    const BuiltinEntry* builtin = nullptr;
-};
-
 std::unordered_map<const Cell*, Target>& resolved() {
     static std::unordered_map<const Cell*, Target> cache;
     return cache;
 }
 
-// What a name leaf stands for: its definition, and the builtin to call when saturated.
-// A program may define a builtin's name with another number of parameters; the builtin is
-// then not called (its arguments would not be where it looks), and the definition fires.
-const Target& resolve(Cell* h) {
-    auto& cache = resolved();
-    auto it = cache.find(h);
-    if (it != cache.end()) return it->second;
-    std::string_view name = leaf_text(h);
-    Target t;
-    t.def = find_definition(name);
-    const BuiltinTable& table = builtin_table();
-    auto b = table.find(name);
-    if (b != table.end() && t.def && arity(h) == b->second.arity) t.builtin = &b->second;
-    // Only shared leaves live for the whole run; others may be freed and their address reused.
-    if (is_interned(h)) return cache.emplace(h, t).first->second;
-    static Target scratch;
-    scratch = t;
-    return scratch;
-}
-
-// Heads that take their arguments unreduced.
-constexpr bool lazy_byte(unsigned char b) {
-    switch (b) {
-        case '&': case '|': case 'A': case 'B': case 'C': case 'D': case 'E': case 'F':
-        case 'H': case 'I': case 'J': case 'K': case 'L': case 'N': case 'Q': case 'R':
-        case 'T': case 'U': case 'V': case 'X': case 'Z':
-            return true;
-        default:
-            return false;
-    }
-}
-
 bool lazy_head(Cell* c) {
     while (is_pair(c) && !is_data(c)) c = left_of(c);
-    return lazy_byte(first_byte(c));  // a data pair reads 0: strict
+    return lazy_head_byte(first_byte(c));  // a data pair reads 0: strict
 }
 
 // ---- substitution ---------------------------------------------------------------
@@ -175,7 +136,7 @@ bool fire_combinator(char letter, Cell* const* args, CellRef& x) {
 }
 
 // Fires the saturated redex x (arity 0).
-void fire(CellRef& x, std::vector<Frame>& k) {
+void fire(CellRef& x, Continuation& k) {
     Cell* args[kMaxArgs];
     int n = 0;
     Cell* h = x.get();
@@ -189,7 +150,7 @@ void fire(CellRef& x, std::vector<Frame>& k) {
     unsigned char b = first_byte(h);
 
     if (is_leaf(h) && is_name_leaf(h) && b != ')' && b != ']') {
-        const Target& t = resolve(h);
+        const Target& t = resolve_name(h);
         if (t.builtin) {  // builtins first: the call receives the whole redex
             x = t.builtin->implementation(std::move(x));
             return;
@@ -199,7 +160,7 @@ void fire(CellRef& x, std::vector<Frame>& k) {
             if (is_whnf(args[1])) {
                 x = subst1(args[2], args[1], args[0]);
             } else {  // reduce the value, then hand it to \key.body
-                k.push_back({apply(apply(c.backslash, CellRef(args[0])), CellRef(args[2])), false});
+                k.push_cell(FrameKind::PassTo, apply(apply(c.backslash, CellRef(args[0])), CellRef(args[2])));
                 x = CellRef(args[1]);
             }
             return;
@@ -212,6 +173,12 @@ void fire(CellRef& x, std::vector<Frame>& k) {
         Definition* def = t.def;
         RUK_ASSERT(def != nullptr);
         if (def->native && fire_combinator(def->native, args, x)) return;
+        if (n > 0 && compiled_engine_on() && !lazy_head_byte(b)) {
+            if (const Code* code = code_of(def)) {
+                vm_enter(code, args, n, x, k);
+                return;
+            }
+        }
         Cell* body = def->term.get();
         Bindings bind;
         uint32_t mask = 0;
@@ -237,7 +204,7 @@ void fire(CellRef& x, std::vector<Frame>& k) {
                     return;
                 }
                 case 0: {  // its value is demanded while it is being computed
-                    k.clear();
+                    drop_continuation(k);
                     std::string marker = ")";
                     marker += leaf_text(h);
                     x = from_string(std::move(marker));
@@ -300,19 +267,46 @@ void fire(CellRef& x, std::vector<Frame>& k) {
 }
 
 // Reduce the function part when it is not a value yet, else the argument.
-inline void reduce_part(CellRef& x, std::vector<Frame>& k) {
+inline void reduce_part(CellRef& x, Continuation& k) {
     CellRef l, r;
     split(std::move(x), l, r);
     if (!is_whnf(l.get())) {
-        k.push_back({std::move(r), true});
+        k.push_cell(FrameKind::ApplyTo, std::move(r));
         x = std::move(l);
     } else {
-        k.push_back({std::move(l), false});
+        k.push_cell(FrameKind::PassTo, std::move(l));
         x = std::move(r);
     }
 }
 
 }  // namespace
+
+// What a name leaf stands for. A program may define a builtin's name with another number
+// of parameters; the builtin is then not called (its arguments would not be where it
+// looks), and the definition fires.
+const Target& resolve_name(Cell* h) {
+    auto& cache = resolved();
+    auto it = cache.find(h);
+    if (it != cache.end()) return it->second;
+    std::string_view name = leaf_text(h);
+    Target t;
+    t.def = find_definition(name);
+    const BuiltinTable& table = builtin_table();
+    auto b = table.find(name);
+    if (b != table.end() && t.def && arity(h) == b->second.arity) t.builtin = &b->second;
+    // Only shared leaves live for the whole run; others may be freed and their address reused.
+    if (is_interned(h)) return cache.emplace(h, t).first->second;
+    static Target scratch;
+    scratch = t;
+    return scratch;
+}
+
+CellRef substitute_letters(Cell* t, Cell* const* values, uint32_t letters) {
+    Bindings b;
+    for (int i = 0; i < 26; ++i)
+        if (letters >> i & 1) b.value[i] = values[i];
+    return subst(t, b, letters);
+}
 
 CellRef substitute(Cell* t, Cell* v, char c) {
     if (c < 'a' || c > 'z') return CellRef(t);
@@ -322,18 +316,27 @@ CellRef substitute(Cell* t, Cell* v, char c) {
 }
 
 CellRef run(CellRef term) {
-    std::vector<Frame> k;
+    Continuation k;
     CellRef x = std::move(term);
     for (;;) {
         ++steps;
         Cell* c = x.get();
         if (is_whnf(c)) {
             if (k.empty()) return x;
-            Frame& f = k.back();
-            x = f.apply_to ? apply(std::move(x), std::move(f.cell))   // T y v = v y
-                           : apply(std::move(f.cell), std::move(x));  // c v
-            k.pop_back();
-            continue;
+            Frame f = k.back();
+            switch (f.kind()) {
+                case FrameKind::Resume:
+                    vm_resume(x, k);
+                    continue;
+                case FrameKind::ApplyTo:  // T y v = v y
+                    k.pop();
+                    x = apply(std::move(x), CellRef::adopt(f.cell));
+                    continue;
+                case FrameKind::PassTo:  // c v
+                    k.pop();
+                    x = apply(CellRef::adopt(f.cell), std::move(x));
+                    continue;
+            }
         }
         if (is_leaf(c)) {  // a name without parameters
             fire(x, k);
@@ -343,7 +346,7 @@ CellRef run(CellRef term) {
         if (a < 0) {  // more arguments than the head takes: reduce the function part first
             CellRef l, r;
             split(std::move(x), l, r);
-            k.push_back({std::move(r), true});
+            k.push_cell(FrameKind::ApplyTo, std::move(r));
             x = std::move(l);
             continue;
         }
@@ -357,17 +360,10 @@ CellRef run(CellRef term) {
         }
         // A partial application with something unreduced inside. A lazy head that the
         // continuation is about to apply to enough arguments takes them unreduced.
-        if (lazy_head(c) && k.size() >= size_t(a)) {
-            bool enough = true;
-            for (int i = 1; i <= a && enough; ++i) enough = k[k.size() - i].apply_to;
-            if (enough) {
-                for (int i = 0; i < a; ++i) {
-                    x = apply(std::move(x), std::move(k.back().cell));
-                    k.pop_back();
-                }
-                fire(x, k);
-                continue;
-            }
+        if (lazy_head(c) && apply_frames_on_top(k, a)) {
+            for (int i = 0; i < a; ++i) x = apply(std::move(x), CellRef::adopt(k.pop().cell));
+            fire(x, k);
+            continue;
         }
         reduce_part(x, k);
     }

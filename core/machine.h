@@ -15,6 +15,31 @@ CellRef run(CellRef term);
 // Replaces the free occurrences of the letter c in t by v, sharing everything unchanged.
 CellRef substitute(Cell* t, Cell* v, char c);
 
+struct BuiltinEntry;
+struct Definition;
+
+// What a name leaf stands for: its definition, and the builtin to call when saturated.
+struct Target {
+    Definition* def = nullptr;
+    const BuiltinEntry* builtin = nullptr;
+};
+const Target& resolve_name(Cell* leaf);
+
+// Heads whose first byte is one of these take their arguments unreduced.
+constexpr bool lazy_head_byte(unsigned char b) {
+    switch (b) {
+        case '&': case '|': case 'A': case 'B': case 'C': case 'D': case 'E': case 'F':
+        case 'H': case 'I': case 'J': case 'K': case 'L': case 'N': case 'Q': case 'R':
+        case 'T': case 'U': case 'V': case 'X': case 'Z':
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Replaces every letter of `letters` free in t by values[letter], in one walk.
+CellRef substitute_letters(Cell* t, Cell* const* values, uint32_t letters);
+
 // Steps taken since the process started (for benchmarks).
 uint64_t machine_steps();
 

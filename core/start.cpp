@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/check.h"
+#include "core/code.h"
 #include "core/defs.h"
 #include "core/machine.h"
 #include "core/number.h"
@@ -39,6 +40,7 @@ std::string print_value(Cell* value) { return print_term_with(value, value_leaf)
 Report run_program(char** argv) {
     Report report = check_program();
     if (!report.ok()) return report;
+    choose_engine();
     CellRef address = integer_from_int64(int64_t(reinterpret_cast<intptr_t>(argv)));
     Definition* entry = find_definition("");
     CellRef v = run(apply(entry->term, std::move(address)));
