@@ -56,10 +56,15 @@ enum class Op : uint8_t {
                // reduce its name (template b)
     Call,      // call definition defs[a] on the top n values; tail: its value is ours
     Builtin,   // call builtin builtins[a], name leaf constant b, on the top n values
-    Arith,     // x: the operation; as Builtin when the operands are not small integers
+    Arith,     // x: the operation; as Builtin when the operands are not small integers.
+               // Operands c and d: -1 from the stack, 2k slot k, 2k + 1 constant k
     Compare,   // x: the operation; likewise
+    ReadByte,  // getx of a small address; as Builtin otherwise
     Apply,     // the top n + 1 values, a head and its arguments, as one partial application
     Term,      // push template a with the slots put in (a closure: already a value)
+    LazyTail,  // a lazy head's partial application in tail position, n arguments short: when
+               // the continuation holds that many arguments, the machine reduces template a
+               // (the head takes them unreduced); otherwise go on and build the value
     Machine,   // have the machine reduce template a
     Branch,    // pop v: K goes on, H jumps to a; J x y with c >= 0 stores x, y in slots
                // s1, s2 and jumps to c; anything else: the machine reduces v t e
@@ -92,6 +97,7 @@ struct Code {
     std::vector<Val> consts;  // each holds one count
     std::vector<Template> templates;
     std::vector<Definition*> defs;
+    mutable std::vector<const Code*> callees;  // the code of defs[i], filled on the first call
     std::vector<const BuiltinEntry*> builtins;
     ~Code() {
         for (Val v : consts) release_val(v);

@@ -132,6 +132,11 @@ private:
         return int(code_.insns.size() - 1);
     }
     int here() const { return int(code_.insns.size()); }
+    // A position that jumps lead to: code before it may not be merged into code after it.
+    int target() {
+        barrier_ = here();
+        return barrier_;
+    }
     void ret(bool tail) {
         if (tail) emit({.op = Op::Ret});
     }
@@ -162,6 +167,7 @@ private:
 
     int def_index(Definition* d) {
         code_.defs.push_back(d);
+        code_.callees.push_back(nullptr);
         return int(code_.defs.size() - 1);
     }
 
@@ -304,10 +310,10 @@ private:
             if (s.n < arity && tail) {
                 bool values = true;
                 for (int i = 0; i < s.n; ++i) values = values && value_shape(s.args[i]);
-                if (values) {
-                    partial(h, s, env, tail);
-                    return;
-                }
+                if (!values)
+                    emit({.op = Op::LazyTail, .n = uint8_t(arity - s.n), .a = templ(t, env)});
+                partial(h, s, env, tail);
+                return;
             }
             machine(t, env, tail);
             return;
@@ -355,18 +361,38 @@ private:
                 if (name == f.name) {
                     i.op = f.op;
                     i.x = f.x;
+                    i.c = i.d = -1;
+                    fold_operand(i.d);
+                    if (i.d >= 0) fold_operand(i.c);
                 }
+        if (arity == 1 && name == "getx") i.op = Op::ReadByte;
         emit(i);
+    }
+
+    // Takes the last instruction into an operand of the next one when it only pushes a
+    // slot or a constant.
+    void fold_operand(int32_t& source) {
+        int last = here() - 1;
+        if (last < barrier_ || last < 0) return;
+        const Insn& p = code_.insns[size_t(last)];
+        if (p.op == Op::Local)
+            source = 2 * p.a;
+        else if (p.op == Op::Const)
+            source = 2 * p.a + 1;
+        else
+            return;
+        code_.insns.pop_back();
     }
 
     // v t e, with v on the stack.
     void branch(Cell* then_term, Cell* else_term, const Env& env, bool tail) {
         int at = emit({.op = Op::Branch, .tail = tail, .b = templ(then_term, env),
                        .d = templ(else_term, env)});
+        barrier_ = here();
         std::vector<int> joins;
         gen(then_term, env, tail);
         if (!tail) joins.push_back(emit({.op = Op::Jump}));
-        code_.insns[size_t(at)].a = here();
+        code_.insns[size_t(at)].a = target();
         gen(else_term, env, tail);
         if (!tail) joins.push_back(emit({.op = Op::Jump}));
         // a two-parameter binder as the second branch also takes a list cell apart
@@ -380,20 +406,21 @@ private:
                 cons.slot[first_byte(k1) - 'a'] = int16_t(s1);
                 cons.slot[first_byte(k2) - 'a'] = int16_t(s2);  // the inner key wins
                 Insn& b = code_.insns[size_t(at)];
-                b.c = here();
+                b.c = target();
                 b.s1 = uint16_t(s1);
                 b.s2 = uint16_t(s2);
                 gen(right_of(inner), cons, tail);
                 if (!tail) joins.push_back(emit({.op = Op::Jump}));
             }
         }
-        int join = here();
+        int join = target();
         code_.insns[size_t(at)].e = join;
         for (int j : joins) code_.insns[size_t(j)].a = join;
     }
 
     Code& code_;
     bool natives_;
+    int barrier_ = 0;
 };
 
 bool engine_on = true;

@@ -14,7 +14,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "core/cell.h"
 
@@ -36,54 +35,66 @@ struct Frame {
 };
 static_assert(sizeof(Frame) == 16, "a frame is two words");
 
-// A stack of plain elements in a reserved range that grows without moving.
+// A stack of plain elements in one reserved range: pages are committed as they are
+// first used, and the elements never move, so pointers into the stack stay valid.
 template <typename T>
 class GrowStack {
 public:
     GrowStack() = default;
     GrowStack(const GrowStack&) = delete;
     GrowStack& operator=(const GrowStack&) = delete;
-    ~GrowStack() {
-        if (data_) munmap(data_, reserved_ * sizeof(T));
-    }
 
-    size_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
-    T& back() { return data_[size_ - 1]; }
+    size_t size() const { return size_t(top_ - data_); }
+    bool empty() const { return top_ == data_; }
+    T& back() { return top_[-1]; }
     T& operator[](size_t i) { return data_[i]; }
-    T* data() { return data_; }
+    T* data() {
+        if (!data_) reserve();
+        return data_;
+    }
+    T* top() {
+        if (!data_) reserve();
+        return top_;
+    }
+    void set_top(T* p) { top_ = p; }
     void push(const T& v) {
-        if (size_ == reserved_) [[unlikely]]
-            grow();
-        data_[size_++] = v;
+        if (top_ == end_) [[unlikely]]
+            full();
+        *top_++ = v;
     }
-    T pop() { return data_[--size_]; }
-    void resize_down(size_t n) { size_ = n; }
-    // Room for n more elements; the caller then writes them through data().
-    void reserve_more(size_t n) {
-        while (size_ + n > reserved_) grow();
+    T pop() { return *--top_; }
+    void set_size(size_t n) { top_ = data_ + n; }
+    // Whether n more elements fit.
+    bool room(T* from, size_t n) {
+        if (!data_) reserve();
+        return size_t(end_ - from) >= n;
     }
-    void set_size(size_t n) { size_ = n; }
 
 private:
-    void grow() {
-        size_t bytes = reserved_ * sizeof(T);
-        size_t more = reserved_ ? bytes * 2 : (size_t(1) << 20);
-        void* p;
-        if (data_) {
-            p = mremap(data_, bytes, more, MREMAP_MAYMOVE);
-        } else {
-            p = mmap(nullptr, more, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                     -1, 0);
+    void reserve() {
+        // Where the address space is limited, a smaller range will do.
+        for (size_t bytes = size_t(32) << 30; bytes >= (size_t(64) << 20); bytes /= 2) {
+            void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            if (p != MAP_FAILED) {
+                data_ = top_ = static_cast<T*>(p);
+                end_ = data_ + bytes / sizeof(T);
+                return;
+            }
         }
-        RUK_ASSERT(p != MAP_FAILED);
-        data_ = static_cast<T*>(p);
-        reserved_ = more / sizeof(T);
+        RUK_ASSERT(false);  // no address space at all
+    }
+    void full() {
+        if (!data_) {
+            reserve();
+            return;
+        }
+        RUK_ASSERT(false);  // a recursion deeper than the reserved range
     }
 
     T* data_ = nullptr;
-    size_t size_ = 0;
-    size_t reserved_ = 0;
+    T* top_ = nullptr;
+    T* end_ = nullptr;
 };
 
 struct Continuation : GrowStack<Frame> {

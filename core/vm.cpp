@@ -20,8 +20,6 @@ namespace {
 // The values of every activation: its slots at its base, then what it is computing.
 GrowStack<Val> values;
 
-inline void push(Val v) { values.push(v); }
-
 void release_above(size_t from) {
     while (values.size() > from) release_val(values.pop());
 }
@@ -32,14 +30,14 @@ inline CellRef adopt_box(Val v) {
     return CellRef::adopt(val_cell(v));
 }
 
-// The template's term with the values of the slots at base put in for its letters.
-CellRef instantiate(const Template& tp, size_t base) {
+// The template's term with the values of the slots at bp put in for its letters.
+CellRef instantiate(const Template& tp, const Val* bp) {
     if (tp.letters == 0) return tp.term;
     Cell* cells[26];
     CellRef boxes[26];
     for (int i = 0; i < 26; ++i) {
         if (!(tp.letters >> i & 1)) continue;
-        Val v = values[base + tp.slot[i]];
+        Val v = bp[tp.slot[i]];
         if (is_small(v)) {
             boxes[i] = box(v);
             cells[i] = boxes[i].get();
@@ -58,7 +56,11 @@ inline bool small_operand(Val v, int64_t* out) {
     return small_integer(val_cell(v), out);
 }
 
-inline bool is_leaf_named(Val v, char letter) { return !is_small(v) && is_letter(val_cell(v), letter); }
+inline bool is_leaf_named(Val v, const CellRef& shared, char letter) {
+    if (is_small(v)) return false;
+    Cell* c = val_cell(v);
+    return c == shared.get() || is_letter(c, letter);
+}
 
 // pair(pair(J, x), y)
 inline bool is_list_cell(Val v) {
@@ -67,12 +69,10 @@ inline bool is_list_cell(Val v) {
     return is_pair(c) && is_pair(left_of(c)) && is_letter(left_of(left_of(c)), 'J');
 }
 
-// The builtin applied to the top n values, which it consumes.
-CellRef call_builtin(const Code* code, const Insn& i) {
+// The builtin applied to the n values below sp, which it consumes.
+CellRef call_builtin(const Code* code, const Insn& i, Val* from) {
     CellRef redex = box(code->consts[size_t(i.b)]);
-    size_t from = values.size() - i.n;
-    for (size_t j = from; j < values.size(); ++j) redex = apply(std::move(redex), adopt_box(values[j]));
-    values.set_size(from);
+    for (Val* p = from; p < from + i.n; ++p) redex = apply(std::move(redex), adopt_box(*p));
     return code->builtins[size_t(i.a)]->implementation(std::move(redex));
 }
 
@@ -112,125 +112,222 @@ bool small_compare(CompareOp op, int64_t x, int64_t y) {
     return false;
 }
 
-// Runs the activation at base from pc until the machine has work; x is then its focus.
-void execute(const Code* code, uint32_t pc, uint32_t base, CellRef& x, Continuation& k) {
-    // Hands a term to the machine: in tail position the activation is over, otherwise it
-    // waits at `resume` for the value.
-    auto to_machine = [&](CellRef term, bool tail, uint32_t resume) {
-        if (tail)
-            release_above(base);
-        else
-            k.push_resume(code, resume, base);
-        x = std::move(term);
-    };
+// An operand that is not on the stack: 2k is slot k, 2k + 1 constant k (borrowed).
+inline Val operand(int32_t source, const Val* bp, const Code* code) {
+    return source & 1 ? code->consts[size_t(source >> 1)] : bp[source >> 1];
+}
+
+// Pops the operands of a two-operand instruction that were on the stack.
+inline Val* drop_operands(const Insn& i, Val* sp) {
+    int on_stack = (i.c < 0) + (i.d < 0);
+    for (int j = 1; j <= on_stack; ++j) release_val(sp[-j]);
+    return sp - on_stack;
+}
+
+// Puts both operands of a two-operand instruction on the stack, in order.
+inline Val* spill_operands(const Insn& i, Val* sp, const Val* bp, const Code* code) {
+    if (i.c >= 0 && i.d >= 0) {
+        Val a = operand(i.c, bp, code), b = operand(i.d, bp, code);
+        retain_val(a);
+        retain_val(b);
+        sp[0] = a;
+        sp[1] = b;
+        return sp + 2;
+    }
+    if (i.d >= 0) {
+        Val b = operand(i.d, bp, code);
+        retain_val(b);
+        *sp = b;
+        return sp + 1;
+    }
+    if (i.c >= 0) {
+        Val a = operand(i.c, bp, code);
+        retain_val(a);
+        sp[0] = sp[-1];
+        sp[-1] = a;
+        return sp + 1;
+    }
+    return sp;
+}
+
+// Whether the continuation holds at least `count` arguments for a lazy head: frames that
+// apply the value, and resume frames at a choice, which stand for two.
+bool frames_apply(Continuation& k, int count) {
+    int found = 0;
+    for (size_t j = k.size(); j > 0 && found < count; --j) {
+        Frame& f = k[j - 1];
+        if (f.kind() == FrameKind::ApplyTo)
+            found += 1;
+        else if (f.kind() == FrameKind::Resume && f.code->insns[f.pc()].op == Op::Branch) {
+            found += 2;
+            if (!f.code->insns[f.pc()].tail) break;  // then the rest of that activation
+        } else {
+            break;
+        }
+    }
+    return found >= count;
+}
+
+inline void release_range(Val* from, Val* to) {
+    for (Val* p = from; p < to; ++p) release_val(*p);
+}
+
+// The stack must hold the activation's slots and what its code can push.
+inline void need_room(Val* sp, const Code* code) {
+    RUK_ASSERT(values.room(sp, code->slots + code->insns.size()));
+}
+
+// Hands a term to the machine: in tail position the activation is over, otherwise it
+// waits at `resume` for the value.
+void hand_over(CellRef term, bool tail, const Code* code, uint32_t resume, Val* bp, Val* sp,
+               CellRef& x, Continuation& k) {
+    if (tail) {
+        release_range(bp, sp);
+        sp = bp;
+    } else {
+        k.push_resume(code, resume, uint32_t(bp - values.data()));
+    }
+    values.set_top(sp);
+    x = std::move(term);
+}
+
+#define PC_OF(at) uint32_t((at) - code->insns.data())
+#define TO_MACHINE(term, tail, resume) hand_over(term, tail, code, resume, bp, sp, x, k)
+
+// Runs the activation at bp from pc until the machine has work; x is then its focus.
+void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k) {
+    Val* sp = values.top();
+    const Insn* ip = code->insns.data() + pc;
+    const Cell* K = leaves().K.get();
+    const Cell* H = leaves().H.get();
     for (;;) {
-        const Insn& i = code->insns[pc++];
+        const Insn& i = *ip++;
         switch (i.op) {
             case Op::Local: {
-                Val v = values[base + uint32_t(i.a)];
+                Val v = bp[i.a];
                 retain_val(v);
-                push(v);
+                *sp++ = v;
                 break;
             }
             case Op::Const: {
                 Val v = code->consts[size_t(i.a)];
                 retain_val(v);
-                push(v);
+                *sp++ = v;
                 break;
             }
             case Op::Store: {
-                Val v = values.pop();
-                Val& slot = values[base + uint32_t(i.a)];
-                release_val(slot);
-                slot = v;
+                Val v = *--sp;
+                release_val(bp[i.a]);
+                bp[i.a] = v;
                 break;
             }
             case Op::Nullary: {
                 Cell* t = code->defs[size_t(i.a)]->term.get();
                 if (is_whnf(t)) {  // computed, or a value from the start
                     retain(t);
-                    push(cell_val(t));
+                    *sp++ = cell_val(t);
                     break;
                 }
-                to_machine(instantiate(code->templates[size_t(i.b)], base), i.tail, pc);
+                TO_MACHINE(instantiate(code->templates[size_t(i.b)], bp), i.tail, PC_OF(ip));
                 return;
             }
             case Op::Call: {
-                const Code* callee = code_of(code->defs[size_t(i.a)]);
-                size_t from = values.size() - i.n;
+                const Code* callee = code->callees[size_t(i.a)];
+                if (!callee) callee = code->callees[size_t(i.a)] = code_of(code->defs[size_t(i.a)]);
+                Val* args = sp - i.n;
                 if (i.tail) {
-                    for (size_t j = base; j < from; ++j) release_val(values[j]);
-                    std::memmove(&values[base], &values[from], i.n * sizeof(Val));
-                    values.set_size(base + i.n);
+                    release_range(bp, args);
+                    for (int j = 0; j < i.n; ++j) bp[j] = args[j];
+                    sp = bp + i.n;
                 } else {
-                    k.push_resume(code, pc, base);
-                    base = uint32_t(from);
+                    k.push_resume(code, PC_OF(ip), uint32_t(bp - values.data()));
+                    bp = args;
                 }
                 code = callee;
-                pc = 0;
-                for (uint32_t j = i.n; j < callee->slots; ++j) push(0);
+                ip = code->insns.data();
+                need_room(sp, code);
+                for (uint32_t j = i.n; j < code->slots; ++j) *sp++ = 0;
                 break;
             }
             case Op::Arith: {
-                size_t top = values.size();
                 int64_t a, b, r;
-                if (small_operand(values[top - 2], &a) && small_operand(values[top - 1], &b) &&
-                    small_arith(ArithOp(i.x), a, b, &r)) {
-                    release_val(values[top - 2]);
-                    release_val(values[top - 1]);
-                    values[top - 2] = small_val(r);
-                    values.set_size(top - 1);
+                Val va = i.c < 0 ? sp[i.d < 0 ? -2 : -1] : operand(i.c, bp, code);
+                Val vb = i.d < 0 ? sp[-1] : operand(i.d, bp, code);
+                if (small_operand(va, &a) && small_operand(vb, &b) && small_arith(ArithOp(i.x), a, b, &r)) {
+                    sp = drop_operands(i, sp);
+                    *sp++ = small_val(r);
                     break;
                 }
-                [[fallthrough]];
+                sp = spill_operands(i, sp, bp, code);
+                goto builtin;
             }
-            case Op::Compare:
-                if (i.op == Op::Compare) {
-                    size_t top = values.size();
-                    int64_t a, b;
-                    if (small_operand(values[top - 2], &a) && small_operand(values[top - 1], &b)) {
-                        release_val(values[top - 2]);
-                        release_val(values[top - 1]);
-                        Cell* t = small_compare(CompareOp(i.x), a, b) ? leaves().K.get() : leaves().H.get();
-                        retain(t);
-                        values[top - 2] = cell_val(t);
-                        values.set_size(top - 1);
-                        break;
-                    }
+            case Op::Compare: {
+                int64_t a, b;
+                Val va = i.c < 0 ? sp[i.d < 0 ? -2 : -1] : operand(i.c, bp, code);
+                Val vb = i.d < 0 ? sp[-1] : operand(i.d, bp, code);
+                if (!small_operand(va, &a) || !small_operand(vb, &b)) {
+                    sp = spill_operands(i, sp, bp, code);
+                    goto builtin;
                 }
-                [[fallthrough]];
-            case Op::Builtin: {
-                CellRef r = call_builtin(code, i);
-                if (is_whnf(r.get())) {
-                    push(cell_val(r.take()));
+                sp = drop_operands(i, sp);
+                bool truth = small_compare(CompareOp(i.x), a, b);
+                if (ip->op == Op::Branch) {  // a comparison choosing a branch
+                    ip = truth ? ip + 1 : code->insns.data() + ip->a;
                     break;
                 }
-                to_machine(std::move(r), i.tail, pc);
+                Cell* t = const_cast<Cell*>(truth ? K : H);
+                retain(t);
+                *sp++ = cell_val(t);
+                break;
+            }
+            case Op::ReadByte: {
+                int64_t address;
+                if (is_small(sp[-1]) && (address = small_value(sp[-1])) != 0) {
+                    sp[-1] = small_val(*reinterpret_cast<const unsigned char*>(uintptr_t(address)));
+                    break;
+                }
+                goto builtin;
+            }
+            case Op::LazyTail:
+                if (frames_apply(k, i.n)) {
+                    TO_MACHINE(instantiate(code->templates[size_t(i.a)], bp), true, 0);
+                    return;
+                }
+                break;
+            case Op::Builtin:
+            builtin: {
+                sp -= i.n;
+                CellRef r = call_builtin(code, i, sp);
+                if (is_whnf(r.get())) {
+                    *sp++ = cell_val(r.take());
+                    break;
+                }
+                TO_MACHINE(std::move(r), i.tail, PC_OF(ip));
                 return;
             }
             case Op::Apply: {
-                size_t from = values.size() - i.n - 1;
-                CellRef r = adopt_box(values[from]);
-                for (size_t j = from + 1; j < values.size(); ++j) r = apply(std::move(r), adopt_box(values[j]));
-                values.set_size(from);
-                push(cell_val(r.take()));
+                Val* from = sp - i.n - 1;
+                CellRef r = adopt_box(*from);
+                for (Val* p = from + 1; p < sp; ++p) r = apply(std::move(r), adopt_box(*p));
+                sp = from;
+                *sp++ = cell_val(r.take());
                 break;
             }
             case Op::Term:
-                push(cell_val(instantiate(code->templates[size_t(i.a)], base).take()));
+                *sp++ = cell_val(instantiate(code->templates[size_t(i.a)], bp).take());
                 break;
             case Op::Machine:
-                to_machine(instantiate(code->templates[size_t(i.a)], base), i.tail, pc);
+                TO_MACHINE(instantiate(code->templates[size_t(i.a)], bp), i.tail, PC_OF(ip));
                 return;
             case Op::Branch: {
-                Val v = values.pop();
-                if (is_leaf_named(v, 'K')) {  // K t e = t
-                    release_val(v);
+                Val v = *--sp;
+                if (v == cell_val(const_cast<Cell*>(K)) || is_leaf_named(v, leaves().K, 'K')) {
+                    release_val(v);  // K t e = t
                     break;
                 }
-                if (is_leaf_named(v, 'H')) {  // H t e = e
-                    release_val(v);
-                    pc = uint32_t(i.a);
+                if (v == cell_val(const_cast<Cell*>(H)) || is_leaf_named(v, leaves().H, 'H')) {
+                    release_val(v);  // H t e = e
+                    ip = code->insns.data() + i.a;
                     break;
                 }
                 if (i.c >= 0 && is_list_cell(v)) {  // J x y t (h\t\b) = b, x for h, y for t
@@ -239,35 +336,35 @@ void execute(const Code* code, uint32_t pc, uint32_t base, CellRef& x, Continuat
                     Cell* rest = right_of(c);
                     retain(head);
                     retain(rest);
-                    Val& s1 = values[base + i.s1];
-                    release_val(s1);
-                    s1 = cell_val(head);
-                    Val& s2 = values[base + i.s2];
-                    release_val(s2);
-                    s2 = cell_val(rest);
+                    release_val(bp[i.s1]);
+                    bp[i.s1] = cell_val(head);
+                    release_val(bp[i.s2]);
+                    bp[i.s2] = cell_val(rest);
                     release_val(v);
-                    pc = uint32_t(i.c);
+                    ip = code->insns.data() + i.c;
                     break;
                 }
-                CellRef term = apply2(adopt_box(v), instantiate(code->templates[size_t(i.b)], base),
-                                      instantiate(code->templates[size_t(i.d)], base));
-                to_machine(std::move(term), i.tail, uint32_t(i.e));
+                CellRef term = apply2(adopt_box(v), instantiate(code->templates[size_t(i.b)], bp),
+                                      instantiate(code->templates[size_t(i.d)], bp));
+                TO_MACHINE(std::move(term), i.tail, uint32_t(i.e));
                 return;
             }
             case Op::Jump:
-                pc = uint32_t(i.a);
+                ip = code->insns.data() + i.a;
                 break;
             case Op::Ret: {
-                Val v = values.pop();
-                release_above(base);
+                Val v = *--sp;
+                release_range(bp, sp);
+                sp = bp;
                 if (!k.empty() && k.back().kind() == FrameKind::Resume) {
                     Frame f = k.pop();
                     code = f.code;
-                    pc = f.pc();
-                    base = f.base;
-                    push(v);
+                    ip = code->insns.data() + f.pc();
+                    bp = values.data() + f.base;
+                    *sp++ = v;
                     break;
                 }
+                values.set_top(sp);
                 x = adopt_box(v);
                 return;
             }
@@ -275,22 +372,33 @@ void execute(const Code* code, uint32_t pc, uint32_t base, CellRef& x, Continuat
     }
 }
 
+#undef PC_OF
+#undef TO_MACHINE
+
 }  // namespace
 
 void vm_enter(const Code* code, Cell* const* args, int n, CellRef& x, Continuation& k) {
-    uint32_t base = uint32_t(values.size());
+    Val* bp = values.top();
+    need_room(bp, code);
+    Val* sp = bp;
     for (int j = 0; j < n; ++j) {
+        int64_t v;
+        if (is_leaf(args[j]) && unsigned(first_byte(args[j]) - '0') < 10u && small_integer(args[j], &v)) {
+            *sp++ = small_val(v);  // read once here, not at every use
+            continue;
+        }
         retain(args[j]);
-        push(cell_val(args[j]));
+        *sp++ = cell_val(args[j]);
     }
-    for (uint32_t j = uint32_t(n); j < code->slots; ++j) push(0);
-    execute(code, 0, base, x, k);
+    for (uint32_t j = uint32_t(n); j < code->slots; ++j) *sp++ = 0;
+    values.set_top(sp);
+    execute(code, 0, bp, x, k);
 }
 
 void vm_resume(CellRef& x, Continuation& k) {
     Frame f = k.pop();
-    push(cell_val(x.take()));
-    execute(f.code, f.pc(), f.base, x, k);
+    values.push(cell_val(x.take()));
+    execute(f.code, f.pc(), values.data() + f.base, x, k);
 }
 
 bool apply_frames_on_top(Continuation& k, int count) {
@@ -306,8 +414,9 @@ bool apply_frames_on_top(Continuation& k, int count) {
         for (int j = 0; j < n; ++j) above[j] = k.pop();
         Frame waiting = k.pop();
         const Insn& b = waiting.code->insns[waiting.pc()];
-        CellRef t = instantiate(waiting.code->templates[size_t(b.b)], waiting.base);
-        CellRef e = instantiate(waiting.code->templates[size_t(b.d)], waiting.base);
+        Val* bp = values.data() + waiting.base;
+        CellRef t = instantiate(waiting.code->templates[size_t(b.b)], bp);
+        CellRef e = instantiate(waiting.code->templates[size_t(b.d)], bp);
         if (b.tail)
             release_above(waiting.base);
         else
