@@ -59,6 +59,9 @@ enum class Op : uint8_t {
     Arith,     // x: the operation; as Builtin when the operands are not small integers.
                // Operands c and d: -1 from the stack, 2k slot k, 2k + 1 constant k
     Compare,   // x: the operation; likewise
+    // The same with the operands' places known: both on the stack (SS), slot c and a
+    // small constant imm (LK), the stack and imm (SK), slots c and d (LL)
+    ArithSS, ArithLK, ArithSK, ArithLL, CompareSS, CompareLK, CompareSK, CompareLL,
     ReadByte,  // getx of a small address; as Builtin otherwise
     Apply,     // the top n + 1 values, a head and its arguments, as one partial application
     Term,      // push template a with the slots put in (a closure: already a value)
@@ -80,6 +83,7 @@ struct Insn {
     uint8_t x = 0;      // operation of Arith and Compare
     int32_t a = 0, b = 0, c = -1, d = 0, e = 0;
     uint16_t s1 = 0, s2 = 0;
+    Val imm = 0;  // a small integer operand
 };
 
 // A piece of the body and, for each letter free in it, the slot that holds its value.
@@ -93,6 +97,7 @@ struct Code {
     std::string name;
     uint32_t params = 0;
     uint32_t slots = 0;  // parameters and the body's own bindings
+    uint32_t frame = 0;  // slots and the most the code can push
     std::vector<Insn> insns;
     std::vector<Val> consts;  // each holds one count
     std::vector<Template> templates;

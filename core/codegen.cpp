@@ -366,7 +366,23 @@ private:
                     if (i.d >= 0) fold_operand(i.c);
                 }
         if (arity == 1 && name == "getx") i.op = Op::ReadByte;
+        if (i.op == Op::Arith || i.op == Op::Compare) specialise(i);
         emit(i);
+    }
+
+    // Picks the form of a two-operand instruction whose operands' places are common.
+    void specialise(Insn& i) {
+        bool arith = i.op == Op::Arith;
+        bool small_const = i.d >= 0 && (i.d & 1) && is_small(code_.consts[size_t(i.d >> 1)]);
+        if (small_const) i.imm = code_.consts[size_t(i.d >> 1)];
+        if (i.c < 0 && i.d < 0)
+            i.op = arith ? Op::ArithSS : Op::CompareSS;
+        else if (i.c >= 0 && !(i.c & 1) && small_const)
+            i.op = arith ? Op::ArithLK : Op::CompareLK;
+        else if (i.c < 0 && small_const)
+            i.op = arith ? Op::ArithSK : Op::CompareSK;
+        else if (i.c >= 0 && !(i.c & 1) && i.d >= 0 && !(i.d & 1))
+            i.op = arith ? Op::ArithLL : Op::CompareLL;
     }
 
     // Takes the last instruction into an operand of the next one when it only pushes a
@@ -459,6 +475,7 @@ const Code* code_of(Definition* def) {
     }
     code->params = code->slots = uint32_t(params);
     Generator(*code, natives_stand()).gen(body, env, true);
+    code->frame = code->slots + uint32_t(code->insns.size());
     def->code = std::move(code);
     return def->code.get();
 }

@@ -73,7 +73,7 @@ public:
 private:
     void reserve() {
         // Where the address space is limited, a smaller range will do.
-        for (size_t bytes = size_t(32) << 30; bytes >= (size_t(64) << 20); bytes /= 2) {
+        for (size_t bytes = size_t(8) << 30; bytes >= (size_t(64) << 20); bytes /= 2) {
             void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
             if (p != MAP_FAILED) {

@@ -174,7 +174,7 @@ inline void release_range(Val* from, Val* to) {
 
 // The stack must hold the activation's slots and what its code can push.
 inline void need_room(Val* sp, const Code* code) {
-    RUK_ASSERT(values.room(sp, code->slots + code->insns.size()));
+    RUK_ASSERT(values.room(sp, code->frame));
 }
 
 // Hands a term to the machine: in tail position the activation is over, otherwise it
@@ -200,8 +200,10 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
     const Insn* ip = code->insns.data() + pc;
     const Cell* K = leaves().K.get();
     const Cell* H = leaves().H.get();
+    Val* const stack0 = values.data();
     for (;;) {
         const Insn& i = *ip++;
+        Val va, vb;
         switch (i.op) {
             case Op::Local: {
                 Val v = bp[i.a];
@@ -235,12 +237,17 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                 const Code* callee = code->callees[size_t(i.a)];
                 if (!callee) callee = code->callees[size_t(i.a)] = code_of(code->defs[size_t(i.a)]);
                 Val* args = sp - i.n;
-                if (i.tail) {
+                if (i.tail) {  // the arguments take the place of this activation
                     release_range(bp, args);
-                    for (int j = 0; j < i.n; ++j) bp[j] = args[j];
+                    switch (i.n) {
+                        case 3: bp[2] = args[2]; [[fallthrough]];
+                        case 2: bp[1] = args[1]; [[fallthrough]];
+                        case 1: bp[0] = args[0]; break;
+                        default: std::memmove(bp, args, i.n * sizeof(Val));
+                    }
                     sp = bp + i.n;
                 } else {
-                    k.push_resume(code, PC_OF(ip), uint32_t(bp - values.data()));
+                    k.push_resume(code, PC_OF(ip), uint32_t(bp - stack0));
                     bp = args;
                 }
                 code = callee;
@@ -249,10 +256,15 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                 for (uint32_t j = i.n; j < code->slots; ++j) *sp++ = 0;
                 break;
             }
-            case Op::Arith: {
+            case Op::ArithSS: va = sp[-2]; vb = sp[-1]; goto arith;
+            case Op::ArithLK: va = bp[i.c >> 1]; vb = i.imm; goto arith;
+            case Op::ArithSK: va = sp[-1]; vb = i.imm; goto arith;
+            case Op::ArithLL: va = bp[i.c >> 1]; vb = bp[i.d >> 1]; goto arith;
+            case Op::Arith:
+                va = i.c < 0 ? sp[i.d < 0 ? -2 : -1] : operand(i.c, bp, code);
+                vb = i.d < 0 ? sp[-1] : operand(i.d, bp, code);
+            arith: {
                 int64_t a, b, r;
-                Val va = i.c < 0 ? sp[i.d < 0 ? -2 : -1] : operand(i.c, bp, code);
-                Val vb = i.d < 0 ? sp[-1] : operand(i.d, bp, code);
                 if (small_operand(va, &a) && small_operand(vb, &b) && small_arith(ArithOp(i.x), a, b, &r)) {
                     sp = drop_operands(i, sp);
                     *sp++ = small_val(r);
@@ -261,10 +273,15 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                 sp = spill_operands(i, sp, bp, code);
                 goto builtin;
             }
-            case Op::Compare: {
+            case Op::CompareSS: va = sp[-2]; vb = sp[-1]; goto compare;
+            case Op::CompareLK: va = bp[i.c >> 1]; vb = i.imm; goto compare;
+            case Op::CompareSK: va = sp[-1]; vb = i.imm; goto compare;
+            case Op::CompareLL: va = bp[i.c >> 1]; vb = bp[i.d >> 1]; goto compare;
+            case Op::Compare:
+                va = i.c < 0 ? sp[i.d < 0 ? -2 : -1] : operand(i.c, bp, code);
+                vb = i.d < 0 ? sp[-1] : operand(i.d, bp, code);
+            compare: {
                 int64_t a, b;
-                Val va = i.c < 0 ? sp[i.d < 0 ? -2 : -1] : operand(i.c, bp, code);
-                Val vb = i.d < 0 ? sp[-1] : operand(i.d, bp, code);
                 if (!small_operand(va, &a) || !small_operand(vb, &b)) {
                     sp = spill_operands(i, sp, bp, code);
                     goto builtin;
@@ -360,7 +377,7 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                     Frame f = k.pop();
                     code = f.code;
                     ip = code->insns.data() + f.pc();
-                    bp = values.data() + f.base;
+                    bp = stack0 + f.base;
                     *sp++ = v;
                     break;
                 }
