@@ -239,10 +239,11 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                 Val* args = sp - i.n;
                 if (i.tail) {  // the arguments take the place of this activation
                     release_range(bp, args);
+                    // the arguments lie above the slots: copy upwards, first to last
                     switch (i.n) {
-                        case 3: bp[2] = args[2]; [[fallthrough]];
-                        case 2: bp[1] = args[1]; [[fallthrough]];
                         case 1: bp[0] = args[0]; break;
+                        case 2: bp[0] = args[0]; bp[1] = args[1]; break;
+                        case 3: bp[0] = args[0]; bp[1] = args[1]; bp[2] = args[2]; break;
                         default: std::memmove(bp, args, i.n * sizeof(Val));
                     }
                     sp = bp + i.n;
