@@ -7,10 +7,12 @@
 #include <string>
 
 #include "core/cell.h"
+#include "core/code.h"
 #include "core/compile.h"
 #include "core/machine.h"
 #include "core/stack.h"
 #include "core/start.h"
+#include "core/vm.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -28,10 +30,16 @@ int main(int argc, char** argv) {
         if (report.ok()) report = ruk::run_program(argv);
         double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::fprintf(stderr, "steps=%llu cells=%llu seconds=%.6f report=%s\n",
+        ruk::EngineStats engine = ruk::engine_stats();
+        std::fprintf(stderr,
+                     "steps=%llu cells=%llu seconds=%.6f report=%s engine=%s entries=%llu "
+                     "calls=%llu handovers=%llu\n",
                      static_cast<unsigned long long>(ruk::machine_steps() - steps0),
                      static_cast<unsigned long long>(ruk::cell_stats().allocated - cells0),
-                     seconds, report.type.c_str());
+                     seconds, report.type.c_str(), ruk::compiled_engine_on() ? "compiled" : "machine",
+                     static_cast<unsigned long long>(engine.entries),
+                     static_cast<unsigned long long>(engine.calls),
+                     static_cast<unsigned long long>(engine.handovers));
         return report.ok() ? 0 : 1;
     });
 }

@@ -78,7 +78,7 @@ char native_of(Cell* h) {
 }
 
 bool natives_stand() {
-    for (char c : {'I', 'K', 'H', 'J'}) {
+    for (char c : {'I', 'K', 'H', 'J', 'V'}) {
         char name[2] = {c, 0};
         Definition* d = find_definition(name);
         if (!d || d->native != c) return false;

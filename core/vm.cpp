@@ -19,6 +19,7 @@ namespace {
 
 // The values of every activation: its slots at its base, then what it is computing.
 GrowStack<Val> values;
+EngineStats stats;
 
 void release_above(size_t from) {
     while (values.size() > from) release_val(values.pop());
@@ -181,6 +182,7 @@ inline void need_room(Val* sp, const Code* code) {
 // waits at `resume` for the value.
 void hand_over(CellRef term, bool tail, const Code* code, uint32_t resume, Val* bp, Val* sp,
                CellRef& x, Continuation& k) {
+    ++stats.handovers;
     if (tail) {
         release_range(bp, sp);
         sp = bp;
@@ -234,6 +236,7 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                 return;
             }
             case Op::Call: {
+                ++stats.calls;
                 const Code* callee = code->callees[size_t(i.a)];
                 if (!callee) callee = code->callees[size_t(i.a)] = code_of(code->defs[size_t(i.a)]);
                 Val* args = sp - i.n;
@@ -396,6 +399,7 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
 }  // namespace
 
 void vm_enter(const Code* code, Cell* const* args, int n, CellRef& x, Continuation& k) {
+    ++stats.entries;
     Val* bp = values.top();
     need_room(bp, code);
     Val* sp = bp;
@@ -456,5 +460,7 @@ void drop_continuation(Continuation& k) {
 }
 
 size_t vm_live_values() { return values.size(); }
+
+EngineStats engine_stats() { return stats; }
 
 }  // namespace ruk

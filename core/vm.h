@@ -25,4 +25,14 @@ void drop_continuation(Continuation& k);
 // Values held by compiled activations (zero between runs).
 size_t vm_live_values();
 
+// What the compiled code did since the process started, for benchmarks: activations
+// entered from the machine, calls between compiled definitions, and terms handed to the
+// machine because the code could not follow them itself.
+struct EngineStats {
+    uint64_t entries = 0;
+    uint64_t calls = 0;
+    uint64_t handovers = 0;
+};
+EngineStats engine_stats();
+
 }  // namespace ruk
