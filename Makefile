@@ -24,7 +24,8 @@ asan:
 bench:
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DRUK_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
-	python3 bench/run.py $(BENCH_BUILD)
+	python3 bench/run.py $(BENCH_BUILD) --engines both
+	python3 bench/fallback.py $(BENCH_BUILD)/bench/rukstat
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
