@@ -282,8 +282,10 @@ private:
         }
         int arity = leading_binders(target.def->term.get());
         bool lazy = lazy_head_byte(first_byte(h));
+        // v t e chooses by the prelude's truth values and list cells only
+        bool choice = s.n == arity + 2 && natives_;
         if (target.builtin) {
-            if (s.n == arity || s.n == arity + 2) {
+            if (s.n == arity || choice) {
                 gen_args(s, 0, arity, env);
                 bool then_branch = s.n == arity + 2;
                 call_builtin(h, *target.builtin, arity, tail && !then_branch);
@@ -318,7 +320,7 @@ private:
             machine(t, env, tail);
             return;
         }
-        if ((s.n == arity || s.n == arity + 2) && letter_keys(target.def->term.get())) {
+        if ((s.n == arity || choice) && letter_keys(target.def->term.get())) {
             gen_args(s, 0, arity, env);
             bool then_branch = s.n == arity + 2;
             emit({.op = Op::Call, .tail = tail && !then_branch, .n = uint8_t(arity),
