@@ -260,7 +260,12 @@ private:
         }
         // "{" key value body, and "\" key body argument: the value first, then the body
         // with the key bound to it.
-        if ((is_leaf_text(h, '{') || is_leaf_text(h, '\\')) && s.n == 3) {
+        if (is_leaf_text(h, '{') || is_leaf_text(h, '\\')) {
+            // applied to more (a binder given two arguments), the machine takes the rest
+            if (s.n != 3) {
+                machine(t, env, tail);
+                return;
+            }
             bool brace = is_leaf_text(h, '{');
             Cell* key = s.args[0];
             if (!is_letter_leaf(key)) {
