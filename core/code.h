@@ -49,19 +49,26 @@ CellRef box(Val v);
 // ---- instructions ---------------------------------------------------------------
 
 enum class Op : uint8_t {
-    Local,     // push slot a
-    Const,     // push constant a
-    Store,     // pop into slot a
-    Nullary,   // push the value of the nullary definition defs[a], or have the machine
-               // reduce its name (template b)
-    Call,      // call definition defs[a] on the top n values; tail: its value is ours
-    Builtin,   // call builtin builtins[a], name leaf constant b, on the top n values
-    Arith,     // x: the operation; as Builtin when the operands are not small integers.
-               // Operands c and d: -1 from the stack, 2k slot k, 2k + 1 constant k
-    Compare,   // x: the operation; likewise
+    Local,    // push slot a
+    Const,    // push constant a
+    Store,    // pop into slot a
+    Nullary,  // push the value of the nullary definition defs[a], or have the machine
+              // reduce its name (template b)
+    Call,     // call definition defs[a] on the top n values; tail: its value is ours
+    Builtin,  // call builtin builtins[a], name leaf constant b, on the top n values
+    Arith,    // x: the operation; as Builtin when the operands are not small integers.
+              // Operands c and d: -1 from the stack, 2k slot k, 2k + 1 constant k
+    Compare,  // x: the operation; likewise
     // The same with the operands' places known: both on the stack (SS), slot c and a
     // small constant imm (LK), the stack and imm (SK), slots c and d (LL)
-    ArithSS, ArithLK, ArithSK, ArithLL, CompareSS, CompareLK, CompareSK, CompareLL,
+    ArithSS,
+    ArithLK,
+    ArithSK,
+    ArithLL,
+    CompareSS,
+    CompareLK,
+    CompareSK,
+    CompareLL,
     ReadByte,  // getx of a small address; as Builtin otherwise
     Apply,     // the top n + 1 values, a head and its arguments, as one partial application
     Term,      // push template a with the slots put in (a closure: already a value)

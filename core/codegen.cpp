@@ -94,7 +94,7 @@ bool letter_keys(Cell* body) {
 }
 
 class Generator {
-public:
+   public:
     Generator(Code& code, bool natives) : code_(code), natives_(natives) {}
 
     // tail: the value is the body's value, and the continuation is the caller's.
@@ -126,7 +126,7 @@ public:
         gen_spine(t, s, env, tail);
     }
 
-private:
+   private:
     int emit(Insn i) {
         code_.insns.push_back(i);
         return int(code_.insns.size() - 1);
@@ -182,7 +182,10 @@ private:
         const Target& target = resolve_name(t);
         if (target.builtin && target.builtin->arity == 0) {
             code_.builtins.push_back(target.builtin);
-            emit({.op = Op::Builtin, .tail = tail, .n = 0, .a = int(code_.builtins.size() - 1),
+            emit({.op = Op::Builtin,
+                  .tail = tail,
+                  .n = 0,
+                  .a = int(code_.builtins.size() - 1),
                   .b = constant(t)});
             ret(tail);
             return;
@@ -328,7 +331,9 @@ private:
         if ((s.n == arity || choice) && letter_keys(target.def->term.get())) {
             gen_args(s, 0, arity, env);
             bool then_branch = s.n == arity + 2;
-            emit({.op = Op::Call, .tail = tail && !then_branch, .n = uint8_t(arity),
+            emit({.op = Op::Call,
+                  .tail = tail && !then_branch,
+                  .n = uint8_t(arity),
                   .a = def_index(target.def)});
             if (then_branch) branch(s.args[arity], s.args[arity + 1], env, tail);
             return;
@@ -349,18 +354,25 @@ private:
 
     void call_builtin(Cell* h, const BuiltinEntry& entry, int arity, bool tail) {
         code_.builtins.push_back(&entry);
-        Insn i{.op = Op::Builtin, .tail = tail, .n = uint8_t(arity),
-               .a = int(code_.builtins.size() - 1), .b = constant(h)};
+        Insn i{.op = Op::Builtin,
+               .tail = tail,
+               .n = uint8_t(arity),
+               .a = int(code_.builtins.size() - 1),
+               .b = constant(h)};
         std::string_view name = leaf_text(h);
         static constexpr struct {
             const char* name;
             Op op;
             uint8_t x;
         } kFast[] = {
-            {"plus", Op::Arith, uint8_t(ArithOp::Plus)},   {"dash", Op::Arith, uint8_t(ArithOp::Dash)},
-            {"mult", Op::Arith, uint8_t(ArithOp::Mult)},   {"over", Op::Arith, uint8_t(ArithOp::Over)},
-            {"cent", Op::Arith, uint8_t(ArithOp::Cent)},   {"less", Op::Compare, uint8_t(CompareOp::Less)},
-            {"gteq", Op::Compare, uint8_t(CompareOp::Gteq)}, {"same", Op::Compare, uint8_t(CompareOp::Same)},
+            {"plus", Op::Arith, uint8_t(ArithOp::Plus)},
+            {"dash", Op::Arith, uint8_t(ArithOp::Dash)},
+            {"mult", Op::Arith, uint8_t(ArithOp::Mult)},
+            {"over", Op::Arith, uint8_t(ArithOp::Over)},
+            {"cent", Op::Arith, uint8_t(ArithOp::Cent)},
+            {"less", Op::Compare, uint8_t(CompareOp::Less)},
+            {"gteq", Op::Compare, uint8_t(CompareOp::Gteq)},
+            {"same", Op::Compare, uint8_t(CompareOp::Same)},
             {"diff", Op::Compare, uint8_t(CompareOp::Diff)},
         };
         if (arity == 2)
@@ -409,7 +421,9 @@ private:
 
     // v t e, with v on the stack.
     void branch(Cell* then_term, Cell* else_term, const Env& env, bool tail) {
-        int at = emit({.op = Op::Branch, .tail = tail, .b = templ(then_term, env),
+        int at = emit({.op = Op::Branch,
+                       .tail = tail,
+                       .b = templ(then_term, env),
                        .d = templ(else_term, env)});
         barrier_ = here();
         std::vector<int> joins;

@@ -39,7 +39,7 @@ static_assert(sizeof(Frame) == 16, "a frame is two words");
 // first used, and the elements never move, so pointers into the stack stay valid.
 template <typename T>
 class GrowStack {
-public:
+   public:
     GrowStack() = default;
     GrowStack(const GrowStack&) = delete;
     GrowStack& operator=(const GrowStack&) = delete;
@@ -70,7 +70,7 @@ public:
         return size_t(end_ - from) >= n;
     }
 
-private:
+   private:
     void reserve() {
         // Where the address space is limited, a smaller range will do.
         for (size_t bytes = size_t(8) << 30; bytes >= (size_t(64) << 20); bytes /= 2) {

@@ -113,6 +113,11 @@ bool small_compare(CompareOp op, int64_t x, int64_t y) {
     return false;
 }
 
+inline bool is_arithmetic(Op op) {
+    return op == Op::Arith || op == Op::ArithSS || op == Op::ArithLK || op == Op::ArithSK ||
+           op == Op::ArithLL;
+}
+
 // An operand that is not on the stack: 2k is slot k, 2k + 1 constant k (borrowed).
 inline Val operand(int32_t source, const Val* bp, const Code* code) {
     return source & 1 ? code->consts[size_t(source >> 1)] : bp[source >> 1];
@@ -174,9 +179,7 @@ inline void release_range(Val* from, Val* to) {
 }
 
 // The stack must hold the activation's slots and what its code can push.
-inline void need_room(Val* sp, const Code* code) {
-    RUK_ASSERT(values.room(sp, code->frame));
-}
+inline void need_room(Val* sp, const Code* code) { RUK_ASSERT(values.room(sp, code->frame)); }
 
 // Hands a term to the machine: in tail position the activation is over, otherwise it
 // waits at `resume` for the value.
@@ -193,7 +196,7 @@ void hand_over(CellRef term, bool tail, const Code* code, uint32_t resume, Val* 
     x = std::move(term);
 }
 
-#define PC_OF(at) uint32_t((at) - code->insns.data())
+#define PC_OF(at) uint32_t((at)-code->insns.data())
 #define TO_MACHINE(term, tail, resume) hand_over(term, tail, code, resume, bp, sp, x, k)
 
 // Runs the activation at bp from pc until the machine has work; x is then its focus.
@@ -245,8 +248,15 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                     // the arguments lie above the slots: copy upwards, first to last
                     switch (i.n) {
                         case 1: bp[0] = args[0]; break;
-                        case 2: bp[0] = args[0]; bp[1] = args[1]; break;
-                        case 3: bp[0] = args[0]; bp[1] = args[1]; bp[2] = args[2]; break;
+                        case 2:
+                            bp[0] = args[0];
+                            bp[1] = args[1];
+                            break;
+                        case 3:
+                            bp[0] = args[0];
+                            bp[1] = args[1];
+                            bp[2] = args[2];
+                            break;
                         default: std::memmove(bp, args, i.n * sizeof(Val));
                     }
                     sp = bp + i.n;
@@ -260,31 +270,45 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                 for (uint32_t j = i.n; j < code->slots; ++j) *sp++ = 0;
                 break;
             }
-            case Op::ArithSS: va = sp[-2]; vb = sp[-1]; goto arith;
-            case Op::ArithLK: va = bp[i.c >> 1]; vb = i.imm; goto arith;
-            case Op::ArithSK: va = sp[-1]; vb = i.imm; goto arith;
-            case Op::ArithLL: va = bp[i.c >> 1]; vb = bp[i.d >> 1]; goto arith;
+            // the operands' places, then the operation
+            case Op::ArithSS:
+            case Op::CompareSS:
+                va = sp[-2];
+                vb = sp[-1];
+                goto operands;
+            case Op::ArithLK:
+            case Op::CompareLK:
+                va = bp[i.c >> 1];
+                vb = i.imm;
+                goto operands;
+            case Op::ArithSK:
+            case Op::CompareSK:
+                va = sp[-1];
+                vb = i.imm;
+                goto operands;
+            case Op::ArithLL:
+            case Op::CompareLL:
+                va = bp[i.c >> 1];
+                vb = bp[i.d >> 1];
+                goto operands;
             case Op::Arith:
-                va = i.c < 0 ? sp[i.d < 0 ? -2 : -1] : operand(i.c, bp, code);
-                vb = i.d < 0 ? sp[-1] : operand(i.d, bp, code);
-            arith: {
-                int64_t a, b, r;
-                if (small_operand(va, &a) && small_operand(vb, &b) && small_arith(ArithOp(i.x), a, b, &r)) {
-                    sp = drop_operands(i, sp);
-                    *sp++ = small_val(r);
-                    break;
-                }
-                sp = spill_operands(i, sp, bp, code);
-                goto builtin;
-            }
-            case Op::CompareSS: va = sp[-2]; vb = sp[-1]; goto compare;
-            case Op::CompareLK: va = bp[i.c >> 1]; vb = i.imm; goto compare;
-            case Op::CompareSK: va = sp[-1]; vb = i.imm; goto compare;
-            case Op::CompareLL: va = bp[i.c >> 1]; vb = bp[i.d >> 1]; goto compare;
             case Op::Compare:
                 va = i.c < 0 ? sp[i.d < 0 ? -2 : -1] : operand(i.c, bp, code);
                 vb = i.d < 0 ? sp[-1] : operand(i.d, bp, code);
-            compare: {
+            operands:
+                if (!is_arithmetic(i.op)) goto compare;
+                {
+                    int64_t a, b, r;
+                    if (small_operand(va, &a) && small_operand(vb, &b) &&
+                        small_arith(ArithOp(i.x), a, b, &r)) {
+                        sp = drop_operands(i, sp);
+                        *sp++ = small_val(r);
+                        break;
+                    }
+                    sp = spill_operands(i, sp, bp, code);
+                    goto builtin;
+                }
+            compare : {
                 int64_t a, b;
                 if (!small_operand(va, &a) || !small_operand(vb, &b)) {
                     sp = spill_operands(i, sp, bp, code);
@@ -316,7 +340,7 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                 }
                 break;
             case Op::Builtin:
-            builtin: {
+            builtin : {
                 sp -= i.n;
                 CellRef r = call_builtin(code, i, sp);
                 if (is_whnf(r.get())) {
@@ -370,9 +394,7 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                 TO_MACHINE(std::move(term), i.tail, uint32_t(i.e));
                 return;
             }
-            case Op::Jump:
-                ip = code->insns.data() + i.a;
-                break;
+            case Op::Jump: ip = code->insns.data() + i.a; break;
             case Op::Ret: {
                 Val v = *--sp;
                 release_range(bp, sp);
@@ -405,7 +427,8 @@ void vm_enter(const Code* code, Cell* const* args, int n, CellRef& x, Continuati
     Val* sp = bp;
     for (int j = 0; j < n; ++j) {
         int64_t v;
-        if (is_leaf(args[j]) && unsigned(first_byte(args[j]) - '0') < 10u && small_integer(args[j], &v)) {
+        if (is_leaf(args[j]) && unsigned(first_byte(args[j]) - '0') < 10u &&
+            small_integer(args[j], &v)) {
             *sp++ = small_val(v);  // read once here, not at every use
             continue;
         }

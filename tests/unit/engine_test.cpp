@@ -22,9 +22,9 @@ char* fake_argv[] = {const_cast<char*>("ruk"), const_cast<char*>("test.ruk"), nu
 struct Outcome {
     std::string value;  // the integer, or the report's type and text
     bool compiled = false;
-    int64_t leaked = 0;        // cells live after the tables were emptied, beyond before
-    size_t stack_values = 0;   // values the compiled code left on its stack
-    EngineStats work;          // what the compiled code did during the run
+    int64_t leaked = 0;       // cells live after the tables were emptied, beyond before
+    size_t stack_values = 0;  // values the compiled code left on its stack
+    EngineStats work;         // what the compiled code did during the run
 };
 
 // One run of the program, from an empty table to an empty table.
@@ -37,7 +37,8 @@ void run_once(const std::string& program, Outcome& out) {
     out.compiled = compiled_engine_on();
     out.stack_values = vm_live_values();
     EngineStats end = engine_stats();
-    out.work = {end.entries - start.entries, end.calls - start.calls, end.handovers - start.handovers};
+    out.work = {end.entries - start.entries, end.calls - start.calls,
+                end.handovers - start.handovers};
     initialise();
 }
 
@@ -79,14 +80,17 @@ TEST(Engine, ArithmeticAndRecursion) {
     agree("a\\sa 1 1000 0,sa\\i\\n\\c\\n<i?c?sa(i+1)n(c+i)", "500500");
     agree("a\\st 5000,st\\n\\n<1?0?n+st(n-1)", "12502500");
     // small integers crossing into big ones and back, both signs; / truncates, % floors
-    agree("a\\ff 999999999999999999 1,ff\\x\\y\\(x+y)*(x+y)-(x+y)*(x+y)+x+y", "1000000000000000000");
+    agree("a\\ff 999999999999999999 1,ff\\x\\y\\(x+y)*(x+y)-(x+y)*(x+y)+x+y",
+          "1000000000000000000");
     agree("a\\ff 0999999999999999999 01,ff\\x\\y\\x+y", "01000000000000000000");
     agree("a\\ff 07 2,ff\\x\\y\\(x/y)*100+(x%y)", "0299");
     agree("a\\ff 7 02,ff\\x\\y\\(x/y)*100+(x%y)", "0301");
     agree("a\\ff 1000000000 1000000000,ff\\x\\y\\x*y*x/y", "1000000000000000000");
-    agree("a\\ff 7 0,ff\\x\\y\\x/y", "Range: The program must return an integer. Instead we encountered:\nZ");
+    agree("a\\ff 7 0,ff\\x\\y\\x/y",
+          "Range: The program must return an integer. Instead we encountered:\nZ");
     // comparisons of every kind, as values and as choices
-    agree("a\\ff 3 4,ff\\x\\y\\(x<y)+(x>y)*2+(x=y)*4+(x#y)*8", "Range: The program must return an integer. Instead we encountered:\nZ");
+    agree("a\\ff 3 4,ff\\x\\y\\(x<y)+(x>y)*2+(x=y)*4+(x#y)*8",
+          "Range: The program must return an integer. Instead we encountered:\nZ");
     agree("a\\ff 3 4,ff\\x\\y\\((x<y)?1?0)+((x>y)?2?0)+((x=y)?4?0)+((x#y)?8?0)", "9");
     agree("a\\ff [ab] [ac],ff\\x\\y\\(x<y)?1?2", "1");
 }
@@ -107,7 +111,8 @@ TEST(Engine, LazinessAndChoices) {
     agree("a\\go 1,go\\n\\(hh n)?7?30,hh\\n\\N (M M)", "7");
     // a choice on a value that is no truth value goes back to the machine
     agree("a\\go 0,go\\n\\n?7?30", "7");
-    agree("a\\go 5,go\\n\\(n?7?(h\\t\\t)) 4", "Range: The program must return an integer. Instead we encountered:\nVK1");
+    agree("a\\go 5,go\\n\\(n?7?(h\\t\\t)) 4",
+          "Range: The program must return an integer. Instead we encountered:\nVK1");
 }
 
 TEST(Engine, ListsClosuresAndBindings) {
@@ -117,9 +122,11 @@ TEST(Engine, ListsClosuresAndBindings) {
     agree("a\\tw (ad 3) 4,ad\\n\\x\\x+n,tw\\f\\x\\f (f x)", "10");
     agree("a\\ff 4,ff\\n\\x{n*n}y{x+1}x+y", "33");
     agree("a\\ff 4,ff\\n\\(p q){V n (n+1)}p*q", "20");
-    agree("a\\ff 2 3 4,ff\\x\\y\\x", "Range: The program must return an integer. Instead we encountered:\nVH1");
+    agree("a\\ff 2 3 4,ff\\x\\y\\x",
+          "Range: The program must return an integer. Instead we encountered:\nVH1");
     agree("a\\(ff 2) 3,ff\\x\\y\\x*y", "6");
-    agree("a\\ff 2,ff\\x\\gg x,gg\\x\\y\\x*y", "Range: The program must return an integer. Instead we encountered:\n(gg 2)");
+    agree("a\\ff 2,ff\\x\\gg x,gg\\x\\y\\x*y",
+          "Range: The program must return an integer. Instead we encountered:\n(gg 2)");
     // nullary definitions: computed once, and a cycle through them
     agree("a\\ff 3,ff\\n\\n+xs+xs,xs\\(I 4)", "11");
     agree("a\\ff 1,ff\\n\\n+dd,dd\\ee+1,ee\\dd", "Cycle: Cycle detected on function [dd].");
@@ -136,7 +143,8 @@ TEST(Engine, CompiledCodeDoesTheWork) {
     EXPECT_EQ(c.work.calls, 1972u);
     EXPECT_EQ(c.work.handovers, 0u);
     // So does a list built lazily and consumed by a binder of two parameters.
-    c = run("a\\sm (rg 1 100) 0,rg\\i\\n\\n<i?K?J i (rg(i+1)n),sm\\l\\c\\l c (h\\t\\sm t (c+h))", false);
+    c = run("a\\sm (rg 1 100) 0,rg\\i\\n\\n<i?K?J i (rg(i+1)n),sm\\l\\c\\l c (h\\t\\sm t (c+h))",
+            false);
     EXPECT_EQ(c.work.handovers, 0u);
     // A program that looks at cell identity or changes blobs in place keeps the machine.
     for (const char* p : {"a\\raws 1 1?1?2", "a\\leak 5 - (leak 5) + 1", "a\\K 1 (tail 5)",
