@@ -69,7 +69,7 @@ enum class Op : uint8_t {
     CompareLK,
     CompareSK,
     CompareLL,
-    ReadByte,  // getx of a small address; as Builtin otherwise
+    ReadByte,  // getx of a small address (operand c as for Arith); as Builtin otherwise
     Apply,     // the top n + 1 values, a head and its arguments, as one partial application
     Term,      // push template a with the slots put in (a closure: already a value)
     LazyTail,  // a lazy head's partial application in tail position, n arguments short: when

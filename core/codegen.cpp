@@ -73,7 +73,7 @@ bool respine(Spine& s, Cell* x, int from) {
 // The prelude combinator a name leaf fires as, while the prelude's definition stands.
 char native_of(Cell* h) {
     if (!is_name_leaf(h)) return 0;
-    const Target& t = resolve_name(h);
+    const Target t = resolve_name(h);
     return t.def && !t.builtin ? t.def->native : 0;
 }
 
@@ -179,7 +179,7 @@ class Generator {
 
     // A name without parameters: a builtin of no arguments, or a definition computed once.
     void gen_nullary(Cell* t, const Env& env, bool tail) {
-        const Target& target = resolve_name(t);
+        const Target target = resolve_name(t);
         if (target.builtin && target.builtin->arity == 0) {
             code_.builtins.push_back(target.builtin);
             emit({.op = Op::Builtin,
@@ -205,7 +205,7 @@ class Generator {
         for (int rounds = 0; rounds < 64; ++rounds) {
             Cell* h = s.head;
             if (!is_name_leaf(h) || is_letter_leaf(h)) return true;
-            const Target& target = resolve_name(h);
+            const Target target = resolve_name(h);
             if (!target.def) return true;
             if (!target.builtin && leading_binders(target.def->term.get()) == 0 &&
                 is_whnf(target.def->term.get()) && s.n > 0) {
@@ -283,7 +283,7 @@ class Generator {
             gen(brace ? s.args[2] : s.args[1], inner, tail);
             return;
         }
-        const Target& target = resolve_name(h);
+        const Target target = resolve_name(h);  // a copy: resolving another leaf may reuse the slot
         if (!target.def) {
             machine(t, env, tail);
             return;
@@ -384,7 +384,11 @@ class Generator {
                     fold_operand(i.d);
                     if (i.d >= 0) fold_operand(i.c);
                 }
-        if (arity == 1 && name == "getx") i.op = Op::ReadByte;
+        if (arity == 1 && name == "getx") {
+            i.op = Op::ReadByte;
+            i.c = -1;
+            fold_operand(i.c);
+        }
         if (i.op == Op::Arith || i.op == Op::Compare) specialise(i);
         emit(i);
     }
@@ -426,29 +430,30 @@ class Generator {
                        .b = templ(then_term, env),
                        .d = templ(else_term, env)});
         barrier_ = here();
+        // a two-parameter binder as the second branch also takes a list cell apart
+        Cell* k1 = nullptr;
+        Cell* k2 = nullptr;
+        if (is_binder(else_term) && is_binder(right_of(else_term))) {
+            k1 = right_of(left_of(else_term));
+            k2 = right_of(left_of(right_of(else_term)));
+            if (!is_letter_leaf(k1) || !is_letter_leaf(k2)) k1 = k2 = nullptr;
+        }
         std::vector<int> joins;
         gen(then_term, env, tail);
         if (!tail) joins.push_back(emit({.op = Op::Jump}));
         code_.insns[size_t(at)].a = target();
         gen(else_term, env, tail);
-        if (!tail) joins.push_back(emit({.op = Op::Jump}));
-        // a two-parameter binder as the second branch also takes a list cell apart
-        if (is_binder(else_term) && is_binder(right_of(else_term))) {
-            Cell* k1 = right_of(left_of(else_term));
-            Cell* inner = right_of(else_term);
-            Cell* k2 = right_of(left_of(inner));
-            if (is_letter_leaf(k1) && is_letter_leaf(k2)) {
-                Env cons = env;
-                int s1 = new_slot(), s2 = new_slot();
-                cons.slot[first_byte(k1) - 'a'] = int16_t(s1);
-                cons.slot[first_byte(k2) - 'a'] = int16_t(s2);  // the inner key wins
-                Insn& b = code_.insns[size_t(at)];
-                b.c = target();
-                b.s1 = uint16_t(s1);
-                b.s2 = uint16_t(s2);
-                gen(right_of(inner), cons, tail);
-                if (!tail) joins.push_back(emit({.op = Op::Jump}));
-            }
+        if (k1) {
+            if (!tail) joins.push_back(emit({.op = Op::Jump}));
+            Env cons = env;
+            int s1 = new_slot(), s2 = new_slot();
+            cons.slot[first_byte(k1) - 'a'] = int16_t(s1);
+            cons.slot[first_byte(k2) - 'a'] = int16_t(s2);  // the inner key wins
+            Insn& b = code_.insns[size_t(at)];
+            b.c = target();
+            b.s1 = uint16_t(s1);
+            b.s2 = uint16_t(s2);
+            gen(right_of(right_of(else_term)), cons, tail);
         }
         int join = target();
         code_.insns[size_t(at)].e = join;

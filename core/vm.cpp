@@ -264,9 +264,9 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                     k.push_resume(code, PC_OF(ip), uint32_t(bp - stack0));
                     bp = args;
                 }
+                if (callee != code || !i.tail) need_room(sp, callee);  // a loop has its room
                 code = callee;
                 ip = code->insns.data();
-                need_room(sp, code);
                 for (uint32_t j = i.n; j < code->slots; ++j) *sp++ = 0;
                 break;
             }
@@ -326,10 +326,20 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                 break;
             }
             case Op::ReadByte: {
+                Val v = i.c < 0 ? sp[-1] : operand(i.c, bp, code);
                 int64_t address;
-                if (is_small(sp[-1]) && (address = small_value(sp[-1])) != 0) {
-                    sp[-1] = small_val(*reinterpret_cast<const unsigned char*>(uintptr_t(address)));
+                if (is_small(v) && (address = small_value(v)) != 0) {
+                    Val byte =
+                        small_val(*reinterpret_cast<const unsigned char*>(uintptr_t(address)));
+                    if (i.c < 0)
+                        sp[-1] = byte;
+                    else
+                        *sp++ = byte;
                     break;
+                }
+                if (i.c >= 0) {
+                    retain_val(v);
+                    *sp++ = v;
                 }
                 goto builtin;
             }
