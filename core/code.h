@@ -57,7 +57,8 @@ enum class Op : uint8_t {
     Call,     // call definition defs[a] on the top n values; tail: its value is ours
     Builtin,  // call builtin builtins[a], name leaf constant b, on the top n values
     Arith,    // x: the operation; as Builtin when the operands are not small integers.
-              // Operands c and d: -1 from the stack, 2k slot k, 2k + 1 constant k
+              // Operands c and d: -1 from the stack, 2k slot k, 2k + 1 constant k;
+              // s1 of them on the stack; s2 set for a comparison
     Compare,  // x: the operation; likewise
     // The same with the operands' places known: both on the stack (SS), slot c and a
     // small constant imm (LK), the stack and imm (SK), slots c and d (LL)

@@ -389,7 +389,11 @@ class Generator {
             i.c = -1;
             fold_operand(i.c);
         }
-        if (i.op == Op::Arith || i.op == Op::Compare) specialise(i);
+        if (i.op == Op::Arith || i.op == Op::Compare) {
+            i.s1 = uint16_t((i.c < 0) + (i.d < 0));  // operands on the stack
+            i.s2 = i.op == Op::Compare;
+            specialise(i);
+        }
         emit(i);
     }
 

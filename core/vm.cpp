@@ -113,21 +113,17 @@ bool small_compare(CompareOp op, int64_t x, int64_t y) {
     return false;
 }
 
-inline bool is_arithmetic(Op op) {
-    return op == Op::Arith || op == Op::ArithSS || op == Op::ArithLK || op == Op::ArithSK ||
-           op == Op::ArithLL;
-}
-
 // An operand that is not on the stack: 2k is slot k, 2k + 1 constant k (borrowed).
 inline Val operand(int32_t source, const Val* bp, const Code* code) {
     return source & 1 ? code->consts[size_t(source >> 1)] : bp[source >> 1];
 }
 
-// Pops the operands of a two-operand instruction that were on the stack.
-inline Val* drop_operands(const Insn& i, Val* sp) {
-    int on_stack = (i.c < 0) + (i.d < 0);
-    for (int j = 1; j <= on_stack; ++j) release_val(sp[-j]);
-    return sp - on_stack;
+// Pops the operands of a two-operand instruction that were on the stack; small integers
+// hold no cell.
+inline Val* drop_operands(const Insn& i, Val* sp, Val a, Val b) {
+    if (!(is_small(a) && is_small(b)))
+        for (int j = 1; j <= i.s1; ++j) release_val(sp[-j]);
+    return sp - i.s1;
 }
 
 // Puts both operands of a two-operand instruction on the stack, in order.
@@ -296,12 +292,12 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                 va = i.c < 0 ? sp[i.d < 0 ? -2 : -1] : operand(i.c, bp, code);
                 vb = i.d < 0 ? sp[-1] : operand(i.d, bp, code);
             operands:
-                if (!is_arithmetic(i.op)) goto compare;
+                if (i.s2) goto compare;
                 {
                     int64_t a, b, r;
                     if (small_operand(va, &a) && small_operand(vb, &b) &&
                         small_arith(ArithOp(i.x), a, b, &r)) {
-                        sp = drop_operands(i, sp);
+                        sp = drop_operands(i, sp, va, vb);
                         *sp++ = small_val(r);
                         break;
                     }
@@ -314,7 +310,7 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                     sp = spill_operands(i, sp, bp, code);
                     goto builtin;
                 }
-                sp = drop_operands(i, sp);
+                sp = drop_operands(i, sp, va, vb);
                 bool truth = small_compare(CompareOp(i.x), a, b);
                 if (ip->op == Op::Branch) {  // a comparison choosing a branch
                     ip = truth ? ip + 1 : code->insns.data() + ip->a;
