@@ -17,14 +17,8 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-
-
-def read(path, default=b""):
-    try:
-        with open(path, "rb") as f:
-            return f.read()
-    except FileNotFoundError:
-        return default
+sys.path.insert(0, os.path.join(ROOT, "tests"))
+from run_program import inputs  # noqa: E402  (the one reading of sidecars)
 
 
 def programs():
@@ -40,10 +34,9 @@ def main():
     listing = "--list" in sys.argv
     totals = collections.defaultdict(lambda: collections.Counter())
     for path in programs():
-        base = path[:-4]
-        args = [a for a in read(base + ".args").decode().split("\n") if a]
+        args, stdin = inputs(path[:-4])
         proc = subprocess.run([rukstat, os.path.basename(path)] + args, cwd=os.path.dirname(path),
-                              input=read(base + ".stdin"), capture_output=True, timeout=300)
+                              input=stdin, capture_output=True, timeout=300)
         line = proc.stderr.decode(errors="replace").strip().splitlines()
         fields = dict(f.split("=", 1) for f in (line[-1].split() if line else []) if "=" in f)
         group = os.path.relpath(os.path.dirname(path), ROOT)

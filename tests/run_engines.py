@@ -30,15 +30,10 @@ import threading
 
 MACHINE = "machine"
 COMPILED = "compiled"
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from run_program import inputs, read  # noqa: E402  (the one reading of sidecars)
+
 KEPT = 1 << 20  # bytes of each output stream kept for showing a difference
-
-
-def read(path, default=b""):
-    try:
-        with open(path, "rb") as f:
-            return f.read()
-    except FileNotFoundError:
-        return default
 
 
 def engine_env(engine):
@@ -187,8 +182,7 @@ def compare(name, expected_signal, machine, compiled):
 
 def check_program(ruk, program, root, timeout, scratch, index):
     base = program[:-len(".ruk")]
-    args = [a for a in read(base + ".args").decode().split("\n") if a != ""]
-    stdin = read(base + ".stdin")
+    args, stdin = inputs(base)
     expected_signal = None
     status_text = read(base + ".status").strip()
     if status_text.startswith(b"-"):

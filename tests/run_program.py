@@ -24,12 +24,16 @@ def read(path, default=b""):
         return default
 
 
+def inputs(base):
+    """The arguments (one per line of <base>.args) and the standard input of a program."""
+    return [a for a in read(base + ".args").decode().split("\n") if a != ""], read(base + ".stdin")
+
+
 def main():
     ruk, program = sys.argv[1], os.path.abspath(sys.argv[2])
     base = program[:-len(".ruk")]
     folder = os.path.dirname(program)
-    args = [a for a in read(base + ".args").decode().split("\n") if a != ""]
-    stdin = read(base + ".stdin")
+    args, stdin = inputs(base)
     proc = subprocess.run([ruk, os.path.basename(program)] + args, cwd=folder,
                           input=stdin, capture_output=True, timeout=300)
     got = {"status": str(proc.returncode).encode() + b"\n",
