@@ -178,22 +178,11 @@ CellRef integer_operation(ArithOp op, Cell* x, Cell* y) {
 
 // Both operands small number leaves: no big-number code and no heap beyond the leaf.
 CellRef small_operation(ArithOp op, int64_t x, int64_t y) {
-    switch (op) {
-        case ArithOp::Plus: return integer_from_int64(x + y);
-        case ArithOp::Dash: return integer_from_int64(x - y);
-        case ArithOp::Mult: return integer_leaf(i128(x) * y);
-        case ArithOp::Over:
-            if (y == 0) return leaves().Z;
-            return integer_from_int64(x / y);  // C++ truncates toward zero
-        case ArithOp::Cent: {
-            if (y == 0) return leaves().Z;
-            int64_t r = x % y;  // the sign of x; moved to the sign of y
-            if (r != 0 && (r < 0) != (y < 0)) r += y;
-            return integer_from_int64(r);
-        }
-        case ArithOp::Powa: break;
-    }
-    RUK_FATAL("arithop");
+    RUK_ASSERT(op != ArithOp::Powa);
+    int64_t r;
+    if (small_arithmetic(op, x, y, &r)) return integer_from_int64(r);
+    if (op == ArithOp::Mult) return integer_leaf(i128(x) * y);  // beyond 64 bits
+    return leaves().Z;                                          // a division by zero
 }
 
 // ---- reals ------------------------------------------------------------------------

@@ -41,4 +41,28 @@ struct Decimal {
 // machine arithmetic serves; false for anything else.
 [[nodiscard]] bool small_integer(Cell* v, int64_t* out);
 
+// x op y for two such integers by machine arithmetic: / truncates toward zero and % takes
+// the sign of the divisor. False for a division by zero (which is "Z"), for a product
+// beyond 64 bits (which needs 128), and for ^, which is not served.
+[[nodiscard]] inline bool small_arithmetic(ArithOp op, int64_t x, int64_t y, int64_t* r) {
+    switch (op) {
+        case ArithOp::Plus: *r = x + y; return true;  // both below 10^18: no overflow
+        case ArithOp::Dash: *r = x - y; return true;
+        case ArithOp::Mult: return !__builtin_mul_overflow(x, y, r);
+        case ArithOp::Over:
+            if (y == 0) return false;
+            *r = x / y;  // C++ truncates toward zero
+            return true;
+        case ArithOp::Cent: {
+            if (y == 0) return false;
+            int64_t m = x % y;  // the sign of x; moved to the sign of y
+            if (m != 0 && (m < 0) != (y < 0)) m += y;
+            *r = m;
+            return true;
+        }
+        case ArithOp::Powa: break;
+    }
+    return false;
+}
+
 }  // namespace ruk

@@ -473,10 +473,7 @@ bool engine_on = true;
 
 }  // namespace
 
-CellRef box(Val v) {
-    if (is_small(v)) return integer_from_int64(small_value(v));
-    return CellRef(val_cell(v));
-}
+void CodeDeleter::operator()(Code* c) const { delete c; }
 
 bool compiled_engine_on() { return engine_on; }
 

@@ -50,38 +50,21 @@ int binary_float_total_order(Cell* a, Cell* b) {
     return 0;
 }
 
-CellRef from_order(CompareOp op, int c) {
-    switch (op) {
-        case CompareOp::Less: return leaf_bool(c < 0);
-        case CompareOp::Gteq: return leaf_bool(c >= 0);
-        case CompareOp::Same: return leaf_bool(c == 0);
-        case CompareOp::Diff: return leaf_bool(c != 0);
-    }
-    RUK_FATAL("compareop");
-}
-
-CellRef real_comparison(CompareOp op, double x, double y) {
-    switch (op) {
-        case CompareOp::Less: return leaf_bool(x < y);
-        case CompareOp::Gteq: return leaf_bool(x >= y);
-        case CompareOp::Same: return leaf_bool(x == y);
-        case CompareOp::Diff: return leaf_bool(!(x == y));
-    }
-    RUK_FATAL("compareop");
-}
+CellRef from_order(CompareOp op, int c) { return leaf_bool(order_holds(op, c, 0)); }
 
 }  // namespace
 
 CellRef comparison(CompareOp op, Cell* a, Cell* b) {
     int64_t x, y;
-    if (small_integer(a, &x) && small_integer(b, &y)) return from_order(op, (x > y) - (x < y));
+    if (small_integer(a, &x) && small_integer(b, &y)) return leaf_bool(order_holds(op, x, y));
 
     Kind ka = operand_kind(a), kb = operand_kind(b);
     if (ka == Kind::Other || kb == Kind::Other) return leaves().Z;
     if (ka != kb) return from_order(op, kind_letter(ka) < kind_letter(kb) ? -1 : 1);
     switch (ka) {
         case Kind::Integer: return from_order(op, integer_order(a, b));
-        case Kind::Real: return real_comparison(op, double_from_real(a), double_from_real(b));
+        case Kind::Real:  // IEEE: a NaN is neither less, equal nor greater-or-equal
+            return leaf_bool(order_holds(op, double_from_real(a), double_from_real(b)));
         case Kind::BinaryFloat: return from_order(op, binary_float_total_order(a, b));
         case Kind::Blob: return from_order(op, byte_order(blob_payload(a), blob_payload(b)));
         case Kind::Data: {

@@ -23,4 +23,17 @@ enum class CompareOp { Less, Gteq, Same, Diff };
 // The shared leaf "K" or "H", or "Z" when an operand is of kind other.
 [[nodiscard]] CellRef comparison(CompareOp op, Cell* a, Cell* b);
 
+// Whether x op y holds; for two values in some order, x is the order (below, at or above
+// 0) and y is 0.
+template <typename T>
+[[nodiscard]] inline bool order_holds(CompareOp op, T x, T y) {
+    switch (op) {
+        case CompareOp::Less: return x < y;
+        case CompareOp::Gteq: return x >= y;
+        case CompareOp::Same: return x == y;
+        case CompareOp::Diff: return x != y;
+    }
+    return false;
+}
+
 }  // namespace ruk

@@ -266,18 +266,6 @@ void fire(CellRef& x, Continuation& k) {
     RUK_ASSERT(false);  // no rule for this head
 }
 
-// Whether the continuation is about to apply the focus to `count` arguments. Only a
-// resume frame needs the longer look of apply_frames_on_top.
-inline bool holds_arguments(Continuation& k, int count) {
-    for (int i = 1; i <= count; ++i) {
-        if (size_t(i) > k.size()) return false;
-        FrameKind kind = k[k.size() - size_t(i)].kind();
-        if (kind == FrameKind::Resume) return apply_frames_on_top(k, count);
-        if (kind != FrameKind::ApplyTo) return false;
-    }
-    return true;
-}
-
 // Reduce the function part when it is not a value yet, else the argument.
 inline void reduce_part(CellRef& x, Continuation& k) {
     CellRef l, r;
@@ -372,7 +360,7 @@ CellRef run(CellRef term) {
         }
         // A partial application with something unreduced inside. A lazy head that the
         // continuation is about to apply to enough arguments takes them unreduced.
-        if (lazy_head(c) && holds_arguments(k, a)) {
+        if (lazy_head(c) && apply_frames_on_top(k, a)) {
             for (int i = 0; i < a; ++i) x = apply(std::move(x), CellRef::adopt(k.pop().cell));
             fire(x, k);
             continue;

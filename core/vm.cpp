@@ -13,7 +13,10 @@
 
 namespace ruk {
 
-void CodeDeleter::operator()(Code* c) const { delete c; }
+CellRef box(Val v) {
+    if (is_small(v)) return integer_from_int64(small_value(v));
+    return CellRef(val_cell(v));
+}
 
 namespace {
 
@@ -21,8 +24,8 @@ namespace {
 GrowStack<Val> values;
 EngineStats stats;
 
-void release_above(size_t from) {
-    while (values.size() > from) release_val(values.pop());
+inline void release_range(Val* from, Val* to) {
+    for (Val* p = from; p < to; ++p) release_val(*p);
 }
 
 // Takes over the value's count.
@@ -77,42 +80,6 @@ CellRef call_builtin(const Code* code, const Insn& i, Val* from) {
     return code->builtins[size_t(i.a)]->implementation(std::move(redex));
 }
 
-bool small_arith(ArithOp op, int64_t x, int64_t y, int64_t* r) {
-    switch (op) {
-        case ArithOp::Plus: *r = x + y; break;
-        case ArithOp::Dash: *r = x - y; break;
-        case ArithOp::Mult: {
-            __int128 p = __int128(x) * y;
-            if (p <= -kSmallLimit || p >= kSmallLimit) return false;
-            *r = int64_t(p);
-            return true;
-        }
-        case ArithOp::Over:
-            if (y == 0) return false;
-            *r = x / y;  // truncates toward zero
-            break;
-        case ArithOp::Cent: {
-            if (y == 0) return false;
-            int64_t m = x % y;  // the sign of x, moved to the sign of y
-            if (m != 0 && (m < 0) != (y < 0)) m += y;
-            *r = m;
-            break;
-        }
-        default: return false;
-    }
-    return fits_small(*r);
-}
-
-bool small_compare(CompareOp op, int64_t x, int64_t y) {
-    switch (op) {
-        case CompareOp::Less: return x < y;
-        case CompareOp::Gteq: return x >= y;
-        case CompareOp::Same: return x == y;
-        case CompareOp::Diff: return x != y;
-    }
-    return false;
-}
-
 // An operand that is not on the stack: 2k is slot k, 2k + 1 constant k (borrowed).
 inline Val operand(int32_t source, const Val* bp, const Code* code) {
     return source & 1 ? code->consts[size_t(source >> 1)] : bp[source >> 1];
@@ -150,28 +117,6 @@ inline Val* spill_operands(const Insn& i, Val* sp, const Val* bp, const Code* co
         return sp + 1;
     }
     return sp;
-}
-
-// Whether the continuation holds at least `count` arguments for a lazy head: frames that
-// apply the value, and resume frames at a choice, which stand for two.
-bool frames_apply(Continuation& k, int count) {
-    int found = 0;
-    for (size_t j = k.size(); j > 0 && found < count; --j) {
-        Frame& f = k[j - 1];
-        if (f.kind() == FrameKind::ApplyTo)
-            found += 1;
-        else if (f.kind() == FrameKind::Resume && f.code->insns[f.pc()].op == Op::Branch) {
-            found += 2;
-            if (!f.code->insns[f.pc()].tail) break;  // then the rest of that activation
-        } else {
-            break;
-        }
-    }
-    return found >= count;
-}
-
-inline void release_range(Val* from, Val* to) {
-    for (Val* p = from; p < to; ++p) release_val(*p);
 }
 
 // The stack must hold the activation's slots and what its code can push.
@@ -296,7 +241,7 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                 {
                     int64_t a, b, r;
                     if (small_operand(va, &a) && small_operand(vb, &b) &&
-                        small_arith(ArithOp(i.x), a, b, &r)) {
+                        small_arithmetic(ArithOp(i.x), a, b, &r) && fits_small(r)) {
                         sp = drop_operands(i, sp, va, vb);
                         *sp++ = small_val(r);
                         break;
@@ -311,7 +256,7 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                     goto builtin;
                 }
                 sp = drop_operands(i, sp, va, vb);
-                bool truth = small_compare(CompareOp(i.x), a, b);
+                bool truth = order_holds(CompareOp(i.x), a, b);
                 if (ip->op == Op::Branch) {  // a comparison choosing a branch
                     ip = truth ? ip + 1 : code->insns.data() + ip->a;
                     break;
@@ -340,7 +285,7 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                 goto builtin;
             }
             case Op::LazyTail:
-                if (frames_apply(k, i.n)) {
+                if (bool choices = false; frames_apply(k, i.n, &choices)) {
                     TO_MACHINE(instantiate(code->templates[size_t(i.a)], bp), true, 0);
                     return;
                 }
@@ -452,12 +397,11 @@ void vm_resume(CellRef& x, Continuation& k) {
     execute(f.code, f.pc(), values.data() + f.base, x, k);
 }
 
-bool apply_frames_on_top(Continuation& k, int count) {
+void expand_choices(Continuation& k, int count) {
     for (int i = 1; i <= count; ++i) {
-        if (size_t(i) > k.size()) return false;
         Frame& f = k[k.size() - size_t(i)];
         if (f.kind() == FrameKind::ApplyTo) continue;
-        if (f.kind() != FrameKind::Resume || f.code->insns[f.pc()].op != Op::Branch) return false;
+        RUK_ASSERT(f.kind() == FrameKind::Resume);  // frames_apply counted it
         // v t e: the frames "apply to t", "apply to e", then the rest of the activation
         Frame above[64];
         int n = i - 1;
@@ -468,16 +412,17 @@ bool apply_frames_on_top(Continuation& k, int count) {
         Val* bp = values.data() + waiting.base;
         CellRef t = instantiate(waiting.code->templates[size_t(b.b)], bp);
         CellRef e = instantiate(waiting.code->templates[size_t(b.d)], bp);
-        if (b.tail)
-            release_above(waiting.base);
-        else
+        if (b.tail) {  // the activation's value is that of v t e: it is over
+            release_range(bp, values.top());
+            values.set_top(bp);
+        } else {
             k.push_resume(waiting.code, uint32_t(b.e), waiting.base);
+        }
         k.push_cell(FrameKind::ApplyTo, std::move(e));
         k.push_cell(FrameKind::ApplyTo, std::move(t));
         for (int j = n - 1; j >= 0; --j) k.push(above[j]);
-        i = 0;  // look again from the top
+        ++i;  // the frame of e follows that of t
     }
-    return true;
 }
 
 void drop_continuation(Continuation& k) {
@@ -485,7 +430,8 @@ void drop_continuation(Continuation& k) {
         Frame f = k.pop();
         if (f.kind() != FrameKind::Resume) release(f.cell);
     }
-    release_above(0);
+    release_range(values.data(), values.top());
+    values.set_top(values.data());
 }
 
 size_t vm_live_values() { return values.size(); }
