@@ -1,8 +1,6 @@
-// Bit strings: decimal text to binary and back, lists from bit strings, and the binary
-// float payload. Small values take machine-word paths; long ones go through limbs.
+// Bit strings: decimal text to binary and back, and the binary float payload; no cells.
+// Small values take machine-word paths; long ones go through limbs.
 #include "core/bits.h"
-
-#include "core/leaves.h"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +9,6 @@
 #include <cstring>
 
 #include "core/assert.h"
-#include "core/number.h"
 
 namespace ruk {
 
@@ -331,16 +328,6 @@ std::string decimal_from_bits(std::string_view bits) {
     return out;
 }
 
-CellRef list_from_bits(std::string_view bits) {
-    size_t n = bit_length(bits);
-    const CommonLeaves& shared = leaves();
-    CellRef j = shared.J, one = shared.K, zero = shared.H;
-    CellRef list = one;
-    for (size_t i = n; i-- > 0;)
-        list = apply(apply(j, bit_at(bits, i) ? one : zero), std::move(list));
-    return list;
-}
-
 // ---- binary floats ----------------------------------------------------------------
 
 bool has_magnitude_digit(std::string_view bits) {
@@ -378,12 +365,6 @@ BitString binary_float_bits(double d) {
     return out;
 }
 
-CellRef binary_float_from_double(double d) {
-    if (std::isnan(d) || std::isinf(d) || (d == 0.0 && std::signbit(d))) return from_text("00");
-    if (d == 0.0) return from_text("000");
-    return from_string(decimal_from_bits(binary_float_bits(d)));
-}
-
 double double_from_binary_float_bits(std::string_view bits) {
     const double nan = std::bit_cast<double>(kBinaryFloatNaN);
     if (bits == "\x03") return nan;  // the leaf "00"
@@ -408,13 +389,5 @@ double double_from_binary_float_bits(std::string_view bits) {
     }
     return std::bit_cast<double>(raw);
 }
-
-double double_from_binary_float(Cell* v) {
-    BitString bits = bits_from_value(v);
-    RUK_ASSERT(!bits.empty());
-    return double_from_binary_float_bits(bits);
-}
-
-CellRef real_from_binary_float(Cell* v) { return real_from_double(double_from_binary_float(v)); }
 
 }  // namespace ruk

@@ -6,6 +6,7 @@
 #include "core/leaves.h"
 
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -433,5 +434,31 @@ CellRef rest_of_number(Cell* number) {
     while (bits.back() == 0) bits.pop_back();
     return from_string(decimal_from_bits(bits));
 }
+
+// ---- cells from bit strings and binary floats ----------------------------------------
+
+CellRef list_from_bits(std::string_view bits) {
+    size_t n = bit_length(bits);
+    const CommonLeaves& shared = leaves();
+    CellRef j = shared.J, one = shared.K, zero = shared.H;
+    CellRef list = one;
+    for (size_t i = n; i-- > 0;)
+        list = apply(apply(j, bit_at(bits, i) ? one : zero), std::move(list));
+    return list;
+}
+
+CellRef binary_float_from_double(double d) {
+    if (std::isnan(d) || std::isinf(d) || (d == 0.0 && std::signbit(d))) return from_text("00");
+    if (d == 0.0) return from_text("000");
+    return from_string(decimal_from_bits(binary_float_bits(d)));
+}
+
+double double_from_binary_float(Cell* v) {
+    BitString bits = bits_from_value(v);
+    RUK_ASSERT(!bits.empty());
+    return double_from_binary_float_bits(bits);
+}
+
+CellRef real_from_binary_float(Cell* v) { return real_from_double(double_from_binary_float(v)); }
 
 }  // namespace ruk

@@ -13,16 +13,13 @@
 // A binary float is a value whose list begins K K; the rest, its payload, holds the
 // sign element (K +, H -), then the digit of weight 2^k at payload index 2k + 1 and the
 // digit of weight 2^-k at payload index 2k.
-//
-// Inside the builtins a list travels as a bit string: bytes in which element i is bit
-// i mod 8 of byte i / 8, followed by a single 1 bit, the end marker; the last byte is
-// never zero and the string is never empty.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "core/bits.h"
 #include "core/cell.h"
 
 namespace ruk {
@@ -105,26 +102,12 @@ enum class Kind : char {
 
 // ---- bit strings and compact form ---------------------------------------------------
 
-// A bit string (see the top of this file).
-using BitString = std::string;
-
 // The bit string of an integer or binary float: the list's elements, then at a number
 // leaf tail that leaf's elements and end marker, at "K" the end marker. A broken list
 // gives the empty string.
 [[nodiscard]] BitString bits_from_value(Cell* v);
-// The bit string of a number leaf's text: z leading zeros, then digits N, give
-// V = N 2^(z+1) + 2^z - 1. Asserts on a non-digit; an empty text is the fatal "strnbits".
-[[nodiscard]] BitString bits_from_decimal(std::string_view text);
-// The number leaf text of a bit string, the inverse of bits_from_decimal: as many "0"
-// as there are low 1 bits (the end marker counted), then the decimal digits of what lies
-// above the lowest 0 bit, none when that is zero (V = 1 gives "0", V = 3 gives "00").
-[[nodiscard]] std::string decimal_from_bits(std::string_view bits);
 // The bit list J e0 (J e1 (... K)) of a bit string.
 [[nodiscard]] CellRef list_from_bits(std::string_view bits);
-// The number of elements in a bit string: the position of its end marker.
-[[nodiscard]] size_t bit_length(std::string_view bits);
-// Element i of a bit string (i below its bit length; asserted).
-[[nodiscard]] bool bit_at(std::string_view bits, size_t i);
 // The number leaf of an integer or binary float: a number leaf is already compact and
 // comes back itself; "K" gives "0"; a list gives the decimal text of its bit string.
 [[nodiscard]] CellRef compact_form(Cell* v);
@@ -139,19 +122,6 @@ using BitString = std::string;
 
 // ---- binary floats ----------------------------------------------------------------
 
-// Index in a bit string of the digit of weight 2^w: after the two K elements, payload
-// index 2w + 1 for w >= 0 and -2w for w < 0. The sign element is at index 2.
-[[nodiscard]] constexpr size_t binary_float_index(int64_t w) {
-    return 2 + (w >= 0 ? 2 * size_t(w) + 1 : 2 * size_t(-w));
-}
-// True when the bit string of a binary float has a magnitude digit set.
-[[nodiscard]] bool has_magnitude_digit(std::string_view bits);
-// The weight k of the highest set magnitude digit (2^k) of a binary float's bit string.
-// Without any magnitude digit it is the fatal "rakerank": check has_magnitude_digit.
-[[nodiscard]] int64_t binary_float_exponent(std::string_view bits);
-// The bit string of the binary float of a finite non-zero double: K K, the sign element,
-// and every binary digit of d (the implicit leading 1 included) at its interleaved index.
-[[nodiscard]] BitString binary_float_bits(double d);
 // The binary float of a double as a number leaf: "00" for -0.0, the infinities and every
 // NaN; "000" for +0.0; otherwise the compact form of binary_float_bits(d).
 [[nodiscard]] CellRef binary_float_from_double(double d);
@@ -160,11 +130,7 @@ using BitString = std::string;
 // element's sign; an exponent of 1024 or more or below -1074 gives that NaN; otherwise
 // the digits truncated (never rounded) to a double.
 [[nodiscard]] double double_from_binary_float(Cell* v);
-// double_from_binary_float on the bit string of a binary float.
-[[nodiscard]] double double_from_binary_float_bits(std::string_view bits);
 // double_from_binary_float as a float leaf.
 [[nodiscard]] CellRef real_from_binary_float(Cell* v);
-// The bit pattern of the binary float NaN.
-inline constexpr uint64_t kBinaryFloatNaN = 0x7FF9000000000000ULL;
 
 }  // namespace ruk
