@@ -10,6 +10,10 @@
 
 #include "core/assert.h"
 #include "core/compile.h"
+#include "core/defs.h"
+#include "core/intern.h"
+#include "core/leaves.h"
+#include "core/machine.h"
 #include "core/number.h"
 #include "core/report.h"
 #include "core/stack.h"
@@ -47,6 +51,36 @@ void write_err(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size
     return !failed;
 }
 
+#ifdef RUK_COUNT_CELLS
+// The test build's leak check. Every cell a run makes is held by the process-wide tables
+// or by nothing: with the tables emptied at the end, the cells still live must be those
+// live before the run began. The difference is written to the file named by
+// RUK_CELLS_FILE, where the test runner reads it.
+uint64_t g_cells_before = 0;
+
+void count_cells_before() {
+    (void)ruk::leaves();
+    ruk::clear_intern_table();
+    g_cells_before = ruk::cell_stats().live;
+}
+
+void count_cells_after() {
+    ruk::definitions().clear();
+    ruk::reset_machine();
+    ruk::clear_intern_table();
+    const char* path = std::getenv("RUK_CELLS_FILE");
+    if (path == nullptr) return;
+    std::FILE* out = std::fopen(path, "w");
+    if (out == nullptr) return;
+    std::fprintf(out, "%lld\n",
+                 static_cast<long long>(ruk::cell_stats().live - g_cells_before));
+    RUK_ASSERT(std::fclose(out) == 0);
+}
+#else
+void count_cells_before() {}
+void count_cells_after() {}
+#endif
+
 int run(char** argv) {
     // argv[1] is the program file; the program sees the whole vector.
     const char* path = argv[1];
@@ -55,17 +89,21 @@ int run(char** argv) {
         write_err(ruk::start_report(path));
         return kReportStatus;
     }
+    count_cells_before();
     ruk::initialise();
     ruk::Report report = ruk::compile(text);
     if (report.ok()) report = ruk::run_program(argv);
+    int status = kReportStatus;
     if (report.ok()) {
         // The low 32 bits of the result; the host shows the low 8 of those.
         int64_t result = ruk::int64_from_integer(ruk::program_result().get());
-        return static_cast<int>(static_cast<uint32_t>(result));
+        status = static_cast<int>(static_cast<uint32_t>(result));
+    } else {
+        write_err("\033[m");
+        write_err(ruk::colour_for_terminal(ruk::format_report(report)));
     }
-    write_err("\033[m");
-    write_err(ruk::colour_for_terminal(ruk::format_report(report)));
-    return kReportStatus;
+    count_cells_after();
+    return status;
 }
 
 }  // namespace

@@ -8,12 +8,17 @@ Sidecars beside it (each optional):
   <name>.status  expected exit status (default 0)
   <name>.stdout  expected standard output, byte for byte (default empty)
   <name>.stderr  expected standard error, byte for byte (default empty)
+When the binary is the counting build (ruk_counted), it writes the number of cells still
+live at the end of the run to the file named by RUK_CELLS_FILE; any other number than 0
+is a leak and fails the test. A program that leaves through the `exit` builtin writes
+nothing, and is not checked.
 With RUK_REGEN=1 in the environment the sidecars are rewritten from what the run gave
 (check the new output by hand before committing it).
 """
 import os
 import subprocess
 import sys
+import tempfile
 
 
 def read(path, default=b""):
@@ -34,8 +39,12 @@ def main():
     base = program[:-len(".ruk")]
     folder = os.path.dirname(program)
     args, stdin = inputs(base)
-    proc = subprocess.run([ruk, os.path.basename(program)] + args, cwd=folder,
-                          input=stdin, capture_output=True, timeout=300)
+    with tempfile.TemporaryDirectory() as scratch:
+        cells_file = os.path.join(scratch, "cells")
+        env = dict(os.environ, RUK_CELLS_FILE=cells_file)
+        proc = subprocess.run([ruk, os.path.basename(program)] + args, cwd=folder, env=env,
+                              input=stdin, capture_output=True, timeout=50)
+        cells_left = read(cells_file, None)
     got = {"status": str(proc.returncode).encode() + b"\n",
            "stdout": proc.stdout, "stderr": proc.stderr}
     if os.environ.get("RUK_REGEN") == "1":
@@ -55,6 +64,9 @@ def main():
     want = {"status": read(base + ".status", b"0\n").strip() + b"\n",
             "stdout": read(base + ".stdout"), "stderr": read(base + ".stderr")}
     failed = False
+    if cells_left is not None and cells_left.strip() != b"0":
+        failed = True
+        print(f"cells left live at the end: {cells_left.strip().decode()}")
     for key in ("status", "stdout", "stderr"):
         if got[key] != want[key]:
             failed = True
