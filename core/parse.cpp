@@ -157,27 +157,32 @@ constexpr LevelTable kTable = make_levels();
 
 inline int level_of(char c) { return kTable.level[static_cast<unsigned char>(c)]; }
 
-// Operator, placeholder and list leaves are shared within one parse.
-constexpr std::string_view kOpChars = ";\\{?&|=<>#@+-:.*/%'^~!\"$`},";
-constexpr std::array<uint8_t, 256> make_op_slots() {
-    std::array<uint8_t, 256> t{};
-    for (size_t i = 0; i < kOpChars.size(); ++i) t[static_cast<unsigned char>(kOpChars[i])] = uint8_t(i + 1);
+// Operator leaves, the placeholder "}" and the list leaf "," among them, are shared within
+// one parse: each operator character has a slot, from 1 on.
+struct OpSlots {
+    std::array<uint8_t, 256> slot{};
+    size_t count = 0;
+};
+constexpr OpSlots make_op_slots() {
+    OpSlots t;
+    for (int c = 0; c < 256; ++c)
+        if (is_operator_char(char(c))) t.slot[size_t(c)] = uint8_t(++t.count);
     return t;
 }
-constexpr std::array<uint8_t, 256> kOpSlot = make_op_slots();
+constexpr OpSlots kOpSlots = make_op_slots();
 
 struct Parser {
     const Source* src;
     const char* s;
     const uint32_t* partner;
-    std::array<CellRef, kOpChars.size() + 1> ops;
+    std::array<CellRef, kOpSlots.count + 1> ops;
     size_t bad_begin = std::numeric_limits<size_t>::max();  // leftmost meaningless item
     size_t bad_end = 0;
 };
 
 // One-character leaf for an operator character.
 CellRef op(Parser& p, char c) {
-    unsigned slot = kOpSlot[static_cast<unsigned char>(c)];
+    unsigned slot = kOpSlots.slot[static_cast<unsigned char>(c)];
     RUK_ASSERT(slot != 0);
     CellRef& leaf = p.ops[slot];
     // a fresh leaf long before the shared one's count could run out

@@ -10,6 +10,7 @@
 #include "core/intern.h"
 #include "core/leaves.h"
 #include "core/print.h"
+#include "core/text.h"
 
 namespace ruk {
 
@@ -43,14 +44,6 @@ CellRef map_leaves(Cell* c, F& f, Memo& memo) {
     CellRef out = rebuilt(c, std::move(l), std::move(r));
     if (many) memo.emplace(c, out);
     return out;
-}
-
-// The 27 operator characters; "[" + one of them + "]" names an operator.
-constexpr std::string_view kOperators = "{,}~!@#$%^&*<>-|+/=\\.`'\":;?";
-
-bool is_operator_name(std::string_view text) {
-    return text.size() == 3 && text[0] == '[' && text[2] == ']' &&
-           kOperators.find(text[1]) != std::string_view::npos;
 }
 
 // ---- quote pass -------------------------------------------------------------------
