@@ -11,7 +11,7 @@
 
 namespace ruk {
 
-// Runs the nine steps over definitions() in order; type "Empty" on success, when the
+// Runs the nine steps over definitions() in order; no error (ok()) on success, when the
 // table holds only reachable definitions in their prepared form.
 [[nodiscard]] Report check_program();
 

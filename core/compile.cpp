@@ -115,10 +115,9 @@ Report compile(std::string_view program_text) {
         if (!definable(name)) continue;
         std::string tn = table_name(name);
         if (tn == "\\" || tn == "{") {
-            report.type = "Built";
-            report.position = int64_t(segments[i].begin);
-            report.text = "Built in function [" + tn + "] cannot be re-defined.";
-            return report;
+            return make_report(ReportType::Built,
+                               "Built in function [" + tn + "] cannot be re-defined.",
+                               std::string(), int64_t(segments[i].begin));
         }
         Definition& d = definitions()[tn];
         d.native = 0;

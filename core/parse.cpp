@@ -11,16 +11,14 @@ namespace {
 
 constexpr int64_t kFarPosition = int64_t(1) << 30;  // written "!!!!!"
 
-Report user_error(const char* type, size_t position, std::string_view message) {
-    Report r;
-    r.type = type;
-    r.position = int64_t(position);
-    r.text = r.type;
-    r.text += '[';
-    r.text += position_code(std::min<int64_t>(r.position, kFarPosition));
-    r.text += ']';
-    r.text += message;
-    return r;
+// The text is the type, the position code in brackets, and the message.
+Report user_error(ReportType type, size_t position, std::string_view message) {
+    std::string text(type_name(type));
+    text += '[';
+    text += position_code(std::min<int64_t>(int64_t(position), kFarPosition));
+    text += ']';
+    text += message;
+    return make_report(type, std::move(text), std::string(), int64_t(position));
 }
 
 const char* bracket_kind(char c) {
@@ -52,7 +50,7 @@ Report match_check(std::string_view t) {
             std::string m = "Left dangling ";
             m += bracket_kind(c);
             m += '.';
-            return user_error("Match", i, m);
+            return user_error(ReportType::Match, i, m);
         }
         size_t o = open.back();
         if (closer_of(t[o]) != c) {
@@ -61,7 +59,7 @@ Report match_check(std::string_view t) {
             m += "' at [";
             m += position_code(std::min<int64_t>(int64_t(i), kFarPosition));
             m += "].";
-            return user_error("Match", o, m);
+            return user_error(ReportType::Match, o, m);
         }
         open.pop_back();
     }
@@ -69,7 +67,7 @@ Report match_check(std::string_view t) {
         std::string m = "Right dangling ";
         m += bracket_kind(t[open.back()]);
         m += '.';
-        return user_error("Match", open.back(), m);
+        return user_error(ReportType::Match, open.back(), m);
     }
     return Report{};
 }
@@ -114,7 +112,7 @@ Report comma_check(std::string_view t) {
             bool comma = stack.back().kind == ',';
             bool call = i > 0 && (t[i - 1] == ')' || t[i - 1] == ']' || !is_glue(t[i - 1]));
             if (comma && !call)
-                return user_error("Comma", stack.back().pos,
+                return user_error(ReportType::Comma, stack.back().pos,
                                   "Comma encountered in parenthesization which is not a call list.");
             if (comma) stack.pop_back();
             RUK_ASSERT(!stack.empty() && stack.back().kind == ')');
@@ -414,7 +412,7 @@ Report load_source(std::string_view raw, Source& out) {
     out.text = normalise(raw);
     out.partner.clear();
     if (out.text.size() > kMaxSourceSize)
-        return user_error("Parse", size_t(kFarPosition), "Program text too long.");
+        return user_error(ReportType::Parse, size_t(kFarPosition), "Program text too long.");
     if (index_brackets(out)) return Report{};
     Report r = match_check(out.text);
     RUK_ASSERT(!r.ok());
@@ -438,7 +436,7 @@ CellRef parse_expression(const Source& src, Segment range, Report& error) {
     std::string message = "Unexpected item ";
     message.append(src.text, p.bad_begin, p.bad_end - p.bad_begin);
     message += '.';
-    error = user_error("Parse", p.bad_begin, message);
+    error = user_error(ReportType::Parse, p.bad_begin, message);
     return CellRef();
 }
 
