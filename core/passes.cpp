@@ -203,7 +203,8 @@ CellRef intern_pass(Cell* term) {
 
 bool is_acceptable_key(Cell* key) {
     if (!is_leaf(key)) return false;
-    return is_name_leaf(key) || (first_byte(key) == '[' && is_operator_name(leaf_text(key)));
+    std::string_view text = leaf_text(key);
+    return is_name(text) || is_operator_name(text);
 }
 
 Cell* find_funky_binder(Cell* term) {
