@@ -112,7 +112,6 @@ std::string& log_path() {
 }  // namespace
 
 void set_trace_log_path(std::string path) { log_path() = std::move(path); }
-const std::string& trace_log_path() { return log_path(); }
 
 void append_trace_line(const std::string& line) {
     // Non-blocking, so a FIFO put in the log's place cannot hold the checker up; only a

@@ -38,7 +38,6 @@ void insert_field(LayoutItem& item, long long size, long long offset, std::strin
 // The file each definition with long names appends a trace line to ("/tmp/redv.log").
 // Tests point it elsewhere.
 void set_trace_log_path(std::string path);
-const std::string& trace_log_path();
 // Appends one line; a log that cannot be opened or written is skipped silently.
 void append_trace_line(const std::string& line);
 

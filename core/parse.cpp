@@ -440,14 +440,4 @@ CellRef parse_expression(const Source& src, Segment range, Report& error) {
     return CellRef();
 }
 
-CellRef parse_text(std::string_view raw, Report& error) {
-    Source src;
-    Report r = load_source(raw, src);
-    if (!r.ok()) {
-        error = std::move(r);
-        return CellRef();
-    }
-    return parse_expression(src, Segment{0, src.text.size()}, error);
-}
-
 }  // namespace ruk

@@ -138,8 +138,6 @@ Cell* funky(Cell* c, std::unordered_set<Cell*>& clean) {
 
 // ---- name lists -------------------------------------------------------------------
 
-bool is_letter_text(std::string_view t) { return t.size() == 1 && t[0] >= 'a' && t[0] <= 'z'; }
-
 std::vector<std::string> sorted_unique(std::vector<std::string_view>& views) {
     std::sort(views.begin(), views.end());
     views.erase(std::unique(views.begin(), views.end()), views.end());
@@ -154,7 +152,7 @@ void collect_references(Cell* c, std::vector<std::string_view>& out,
     if (is_leaf(c)) {
         if (!is_name_leaf(c)) return;
         std::string_view t = leaf_text(c);
-        if (t == "\\" || t == "{" || is_letter_text(t)) return;
+        if (t == "\\" || t == "{" || is_letter_leaf(c)) return;
         out.push_back(t);
         return;
     }

@@ -33,9 +33,11 @@ std::string value_leaf(Cell* c) {
     return out;
 }
 
-}  // namespace
-
+// The printed form of a value in the "Range" report: texts as the signed decimal values of
+// their bytes, markers, blobs and floats as "()".
 std::string print_value(Cell* value) { return print_term_with(value, value_leaf); }
+
+}  // namespace
 
 Report run_program(char** argv) {
     Report report = check_program();

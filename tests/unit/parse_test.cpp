@@ -5,6 +5,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "core/print.h"
 #include "core/stack.h"
@@ -27,6 +28,18 @@ std::string sx(Cell* c) {
     s += sx(right_of(c));
     s += ')';
     return s;
+}
+
+// A whole text normalised, indexed and parsed as one expression (commas are not cut, and
+// no comma check runs).
+CellRef parse_text(std::string_view raw, Report& error) {
+    Source src;
+    Report r = load_source(raw, src);
+    if (!r.ok()) {
+        error = std::move(r);
+        return CellRef();
+    }
+    return parse_expression(src, Segment{0, src.text.size()}, error);
 }
 
 // The shape of a program text parsed as one expression.
