@@ -32,11 +32,12 @@ int main(int argc, char** argv) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         ruk::EngineStats engine = ruk::engine_stats();
         std::fprintf(stderr,
-                     "steps=%llu cells=%llu seconds=%.6f report=%s engine=%s entries=%llu "
+                     "steps=%llu cells=%llu seconds=%.6f report=%.*s engine=%s entries=%llu "
                      "calls=%llu handovers=%llu\n",
                      static_cast<unsigned long long>(ruk::machine_steps() - steps0),
                      static_cast<unsigned long long>(ruk::cell_stats().allocated - cells0),
-                     seconds, report.type.c_str(), ruk::compiled_engine_on() ? "compiled" : "machine",
+                     seconds, int(ruk::type_name(report.type).size()),
+                     ruk::type_name(report.type).data(), ruk::compiled_engine_on() ? "compiled" : "machine",
                      static_cast<unsigned long long>(engine.entries),
                      static_cast<unsigned long long>(engine.calls),
                      static_cast<unsigned long long>(engine.handovers));

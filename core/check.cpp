@@ -112,7 +112,6 @@ std::string& log_path() {
 }  // namespace
 
 void set_trace_log_path(std::string path) { log_path() = std::move(path); }
-const std::string& trace_log_path() { return log_path(); }
 
 void append_trace_line(const std::string& line) {
     // Non-blocking, so a FIFO put in the log's place cannot hold the checker up; only a
@@ -140,14 +139,6 @@ void append_trace_line(const std::string& line) {
 
 namespace {
 
-Report failure(std::string type, std::string name, std::string text) {
-    Report r;
-    r.type = std::move(type);
-    r.name = std::move(name);
-    r.text = std::move(text);
-    return r;
-}
-
 // Step 4: long names become the free letters; too many names in all is a "Place" error.
 Report rename_definitions(DefinitionTable& defs) {
     for (auto& [name, def] : defs) {
@@ -155,7 +146,7 @@ Report rename_definitions(DefinitionTable& defs) {
         if (!keys.long_names.empty())
             append_trace_line("First " + name + ": " + print_term(def.term) + "\n");
         if (keys.long_names.size() + size_t(std::popcount(keys.letters)) > 26)
-            return failure("Place", name, "Place error in function " + name + ".");
+            return make_report(ReportType::Place, "Place error in function " + name + ".", name);
         if (!keys.long_names.empty())
             def.term = rename_long_names(def.term.get(), choose_letters(keys));
     }
@@ -183,7 +174,7 @@ Report remove_unreachable(DefinitionTable& defs) {
             std::string text = "Alive [" + name + "] referenced by [" +
                                (referrer.empty() ? std::string("TOP") : referrer) +
                                "] but not defined.";
-            return failure("Alive", std::move(name), std::move(text));
+            return make_report(ReportType::Alive, std::move(text), std::move(name));
         }
         for (std::string& m : referenced_names(d->term.get()))
             if (!visited.count(m)) work[std::move(m)] = n;
@@ -214,7 +205,8 @@ Report check_program() {
     // 6. at most ten leading parameters
     for (auto& [name, def] : defs)
         if (leading_binders(def.term.get(), 11) > 10)
-            return failure("Arity", name, "Arity of function " + name + " may not exceed ten.");
+            return make_report(ReportType::Arity,
+                               "Arity of function " + name + " may not exceed ten.", name);
 
     // 7. one shared leaf per text
     clear_intern_table();
@@ -225,7 +217,7 @@ Report check_program() {
         if (Cell* bad = find_funky_binder(def.term.get())) {
             std::string text = "Funky key in expression " + print_term(bad);
             text += name.empty() ? "." : " in function " + name + ".";
-            return failure("Funky", std::string(), std::move(text));
+            return make_report(ReportType::Funky, std::move(text));
         }
     }
 
@@ -235,9 +227,10 @@ Report check_program() {
         if (free == 0) continue;
         std::string letter(1, char('a' + std::countr_zero(free)));
         if (name.empty())
-            return failure("Local", std::string(), "Local variable " + letter + " unbound.");
-        return failure("Local", name,
-                       "Local variable " + letter + " unbound in function [" + name + "].");
+            return make_report(ReportType::Local, "Local variable " + letter + " unbound.");
+        return make_report(ReportType::Local,
+                           "Local variable " + letter + " unbound in function [" + name + "].",
+                           name);
     }
     return Report{};
 }

@@ -11,7 +11,7 @@
 
 namespace ruk {
 
-// Runs the nine steps over definitions() in order; type "Empty" on success, when the
+// Runs the nine steps over definitions() in order; no error (ok()) on success, when the
 // table holds only reachable definitions in their prepared form.
 [[nodiscard]] Report check_program();
 
@@ -38,7 +38,6 @@ void insert_field(LayoutItem& item, long long size, long long offset, std::strin
 // The file each definition with long names appends a trace line to ("/tmp/redv.log").
 // Tests point it elsewhere.
 void set_trace_log_path(std::string path);
-const std::string& trace_log_path();
 // Appends one line; a log that cannot be opened or written is skipped silently.
 void append_trace_line(const std::string& line);
 

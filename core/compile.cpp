@@ -14,27 +14,19 @@ namespace ruk {
 
 namespace {
 
-// Operator characters that may be defined as "[" c "]".
-constexpr std::string_view kDefinableOperators = "{,}~!@#$%^&*<>-|+/=\\.`'\":;?";
-
-// Names a definition may have: a run of a-z and _; one control, capital or high byte; or
-// a bracketed operator character.
+// Names a definition may have: a name; one control, capital or high byte; or a bracketed
+// operator name.
 bool definable(std::string_view name) {
-    if (name.empty()) return false;
     if (name.size() == 1) {
         unsigned char c = static_cast<unsigned char>(name[0]);
         if ((c >= 1 && c <= 31) || (c >= 'A' && c <= 'Z') || c >= 127) return true;
     }
-    if (name.size() == 3 && name[0] == '[' && name[2] == ']')
-        return kDefinableOperators.find(name[1]) != std::string_view::npos;
-    for (char c : name)
-        if (!((c >= 'a' && c <= 'z') || c == '_')) return false;
-    return true;
+    return is_name(name) || is_operator_name(name);
 }
 
 // "[+]" is entered under "+"; every other name as it is written.
 std::string table_name(std::string_view name) {
-    if (name.size() == 3 && name[0] == '[' && name[2] == ']') return std::string(1, name[1]);
+    if (is_operator_name(name)) return std::string(1, name[1]);
     return std::string(name);
 }
 
@@ -123,10 +115,9 @@ Report compile(std::string_view program_text) {
         if (!definable(name)) continue;
         std::string tn = table_name(name);
         if (tn == "\\" || tn == "{") {
-            report.type = "Built";
-            report.position = int64_t(segments[i].begin);
-            report.text = "Built in function [" + tn + "] cannot be re-defined.";
-            return report;
+            return make_report(ReportType::Built,
+                               "Built in function [" + tn + "] cannot be re-defined.",
+                               std::string(), int64_t(segments[i].begin));
         }
         Definition& d = definitions()[tn];
         d.native = 0;

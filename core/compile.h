@@ -12,7 +12,7 @@ namespace ruk {
 void initialise();
 
 // Checks brackets and commas, then fills the definition table from the program text.
-// The report's type stays "Empty" on success.
+// The report is no error (ok()) on success.
 [[nodiscard]] Report compile(std::string_view program_text);
 
 }  // namespace ruk

@@ -11,16 +11,14 @@ namespace {
 
 constexpr int64_t kFarPosition = int64_t(1) << 30;  // written "!!!!!"
 
-Report user_error(const char* type, size_t position, std::string_view message) {
-    Report r;
-    r.type = type;
-    r.position = int64_t(position);
-    r.text = r.type;
-    r.text += '[';
-    r.text += position_code(std::min<int64_t>(r.position, kFarPosition));
-    r.text += ']';
-    r.text += message;
-    return r;
+// The text is the type, the position code in brackets, and the message.
+Report user_error(ReportType type, size_t position, std::string_view message) {
+    std::string text(type_name(type));
+    text += '[';
+    text += position_code(std::min<int64_t>(int64_t(position), kFarPosition));
+    text += ']';
+    text += message;
+    return make_report(type, std::move(text), std::string(), int64_t(position));
 }
 
 const char* bracket_kind(char c) {
@@ -52,7 +50,7 @@ Report match_check(std::string_view t) {
             std::string m = "Left dangling ";
             m += bracket_kind(c);
             m += '.';
-            return user_error("Match", i, m);
+            return user_error(ReportType::Match, i, m);
         }
         size_t o = open.back();
         if (closer_of(t[o]) != c) {
@@ -61,7 +59,7 @@ Report match_check(std::string_view t) {
             m += "' at [";
             m += position_code(std::min<int64_t>(int64_t(i), kFarPosition));
             m += "].";
-            return user_error("Match", o, m);
+            return user_error(ReportType::Match, o, m);
         }
         open.pop_back();
     }
@@ -69,7 +67,7 @@ Report match_check(std::string_view t) {
         std::string m = "Right dangling ";
         m += bracket_kind(t[open.back()]);
         m += '.';
-        return user_error("Match", open.back(), m);
+        return user_error(ReportType::Match, open.back(), m);
     }
     return Report{};
 }
@@ -114,7 +112,7 @@ Report comma_check(std::string_view t) {
             bool comma = stack.back().kind == ',';
             bool call = i > 0 && (t[i - 1] == ')' || t[i - 1] == ']' || !is_glue(t[i - 1]));
             if (comma && !call)
-                return user_error("Comma", stack.back().pos,
+                return user_error(ReportType::Comma, stack.back().pos,
                                   "Comma encountered in parenthesization which is not a call list.");
             if (comma) stack.pop_back();
             RUK_ASSERT(!stack.empty() && stack.back().kind == ')');
@@ -157,27 +155,32 @@ constexpr LevelTable kTable = make_levels();
 
 inline int level_of(char c) { return kTable.level[static_cast<unsigned char>(c)]; }
 
-// Operator, placeholder and list leaves are shared within one parse.
-constexpr std::string_view kOpChars = ";\\{?&|=<>#@+-:.*/%'^~!\"$`},";
-constexpr std::array<uint8_t, 256> make_op_slots() {
-    std::array<uint8_t, 256> t{};
-    for (size_t i = 0; i < kOpChars.size(); ++i) t[static_cast<unsigned char>(kOpChars[i])] = uint8_t(i + 1);
+// Operator leaves, the placeholder "}" and the list leaf "," among them, are shared within
+// one parse: each operator character has a slot, from 1 on.
+struct OpSlots {
+    std::array<uint8_t, 256> slot{};
+    size_t count = 0;
+};
+constexpr OpSlots make_op_slots() {
+    OpSlots t;
+    for (int c = 0; c < 256; ++c)
+        if (is_operator_char(char(c))) t.slot[size_t(c)] = uint8_t(++t.count);
     return t;
 }
-constexpr std::array<uint8_t, 256> kOpSlot = make_op_slots();
+constexpr OpSlots kOpSlots = make_op_slots();
 
 struct Parser {
     const Source* src;
     const char* s;
     const uint32_t* partner;
-    std::array<CellRef, kOpChars.size() + 1> ops;
+    std::array<CellRef, kOpSlots.count + 1> ops;
     size_t bad_begin = std::numeric_limits<size_t>::max();  // leftmost meaningless item
     size_t bad_end = 0;
 };
 
 // One-character leaf for an operator character.
 CellRef op(Parser& p, char c) {
-    unsigned slot = kOpSlot[static_cast<unsigned char>(c)];
+    unsigned slot = kOpSlots.slot[static_cast<unsigned char>(c)];
     RUK_ASSERT(slot != 0);
     CellRef& leaf = p.ops[slot];
     // a fresh leaf long before the shared one's count could run out
@@ -409,7 +412,7 @@ Report load_source(std::string_view raw, Source& out) {
     out.text = normalise(raw);
     out.partner.clear();
     if (out.text.size() > kMaxSourceSize)
-        return user_error("Parse", size_t(kFarPosition), "Program text too long.");
+        return user_error(ReportType::Parse, size_t(kFarPosition), "Program text too long.");
     if (index_brackets(out)) return Report{};
     Report r = match_check(out.text);
     RUK_ASSERT(!r.ok());
@@ -433,18 +436,8 @@ CellRef parse_expression(const Source& src, Segment range, Report& error) {
     std::string message = "Unexpected item ";
     message.append(src.text, p.bad_begin, p.bad_end - p.bad_begin);
     message += '.';
-    error = user_error("Parse", p.bad_begin, message);
+    error = user_error(ReportType::Parse, p.bad_begin, message);
     return CellRef();
-}
-
-CellRef parse_text(std::string_view raw, Report& error) {
-    Source src;
-    Report r = load_source(raw, src);
-    if (!r.ok()) {
-        error = std::move(r);
-        return CellRef();
-    }
-    return parse_expression(src, Segment{0, src.text.size()}, error);
 }
 
 }  // namespace ruk

@@ -67,8 +67,4 @@ struct Segment {
 // the leftmost is reported. `error` is left alone on success.
 [[nodiscard]] CellRef parse_expression(const Source& src, Segment range, Report& error);
 
-// Convenience for tools and tests: normalise, index and parse a whole text as one
-// expression (commas are not cut). Runs no comma check.
-[[nodiscard]] CellRef parse_text(std::string_view raw, Report& error);
-
 }  // namespace ruk

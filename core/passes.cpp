@@ -10,6 +10,7 @@
 #include "core/intern.h"
 #include "core/leaves.h"
 #include "core/print.h"
+#include "core/text.h"
 
 namespace ruk {
 
@@ -43,14 +44,6 @@ CellRef map_leaves(Cell* c, F& f, Memo& memo) {
     CellRef out = rebuilt(c, std::move(l), std::move(r));
     if (many) memo.emplace(c, out);
     return out;
-}
-
-// The 27 operator characters; "[" + one of them + "]" names an operator.
-constexpr std::string_view kOperators = "{,}~!@#$%^&*<>-|+/=\\.`'\":;?";
-
-bool is_operator_name(std::string_view text) {
-    return text.size() == 3 && text[0] == '[' && text[2] == ']' &&
-           kOperators.find(text[1]) != std::string_view::npos;
 }
 
 // ---- quote pass -------------------------------------------------------------------
@@ -145,8 +138,6 @@ Cell* funky(Cell* c, std::unordered_set<Cell*>& clean) {
 
 // ---- name lists -------------------------------------------------------------------
 
-bool is_letter_text(std::string_view t) { return t.size() == 1 && t[0] >= 'a' && t[0] <= 'z'; }
-
 std::vector<std::string> sorted_unique(std::vector<std::string_view>& views) {
     std::sort(views.begin(), views.end());
     views.erase(std::unique(views.begin(), views.end()), views.end());
@@ -161,7 +152,7 @@ void collect_references(Cell* c, std::vector<std::string_view>& out,
     if (is_leaf(c)) {
         if (!is_name_leaf(c)) return;
         std::string_view t = leaf_text(c);
-        if (t == "\\" || t == "{" || is_letter_text(t)) return;
+        if (t == "\\" || t == "{" || is_letter_leaf(c)) return;
         out.push_back(t);
         return;
     }
@@ -210,7 +201,8 @@ CellRef intern_pass(Cell* term) {
 
 bool is_acceptable_key(Cell* key) {
     if (!is_leaf(key)) return false;
-    return is_name_leaf(key) || (first_byte(key) == '[' && is_operator_name(leaf_text(key)));
+    std::string_view text = leaf_text(key);
+    return is_name(text) || is_operator_name(text);
 }
 
 Cell* find_funky_binder(Cell* term) {

@@ -27,7 +27,9 @@ namespace ruk {
 // Every leaf replaced by the shared leaf of its text (core/intern.h).
 [[nodiscard]] CellRef intern_pass(Cell* term);
 
-// An acceptable binder key: a name leaf, or "[" + one operator character + "]".
+// An acceptable binder key, the one rule of the key-pair pass and the key check: a leaf
+// that is a name (a-z and _ only) or a bracketed operator name such as "[+]". A capital,
+// a lone operator character, a number or a text is not.
 bool is_acceptable_key(Cell* key);
 
 // The first binder or brace form whose key is not acceptable (the whole form, body

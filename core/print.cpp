@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/text.h"
+
 namespace ruk {
 
 namespace {
@@ -11,17 +13,15 @@ namespace {
 // Capitals, the operator characters and everything outside blank to "~".
 constexpr std::array<bool, 256> make_tight() {
     std::array<bool, 256> t{};
-    for (int c = 0; c < 256; ++c) t[size_t(c)] = c < ' ' || c > '~' || (c >= 'A' && c <= 'Z');
-    for (unsigned char c : std::string_view("{,}~!@#$%^&*<>-|+/=\\.`'\":;?")) t[c] = true;
+    for (int c = 0; c < 256; ++c)
+        t[size_t(c)] = c < ' ' || c > '~' || (c >= 'A' && c <= 'Z') || is_operator_char(char(c));
     return t;
 }
 constexpr std::array<bool, 256> kTight = make_tight();
 
 inline bool tight(char c) { return kTight[static_cast<unsigned char>(c)]; }
 
-bool glues_after_tight(char c) {
-    return c == '_' || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
+bool glues_after_tight(char c) { return is_name_char(c) || is_digit_char(c); }
 
 // What the rules need to know of a printed form without looking at it again.
 struct Shape {

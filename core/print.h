@@ -7,8 +7,8 @@
 //   or starting with "_", a-z or 0-9:                     L R         "Kx", "+1"
 //   L starting with "(" but not "()":                    L minus ")", " ", R, ")"
 //   otherwise:                                            "(" L " " R ")"
-// so (plus 1) then 2 prints "(plus 1 2)". Tight characters are the capitals, the 27
-// operator characters {,}~!@#$%^&*<>-|+/=\.`'":;? and bytes outside blank to "~".
+// so (plus 1) then 2 prints "(plus 1 2)". Tight characters are the capitals, the
+// operator characters (core/text.h) and bytes outside blank to "~".
 #pragma once
 
 #include <string>

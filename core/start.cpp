@@ -33,9 +33,11 @@ std::string value_leaf(Cell* c) {
     return out;
 }
 
-}  // namespace
-
+// The printed form of a value in the "Range" report: texts as the signed decimal values of
+// their bytes, markers, blobs and floats as "()".
 std::string print_value(Cell* value) { return print_term_with(value, value_leaf); }
+
+}  // namespace
 
 Report run_program(char** argv) {
     Report report = check_program();
@@ -46,20 +48,17 @@ Report run_program(char** argv) {
     CellRef v = run(apply(entry->term, std::move(address)));
     if (v.first_byte() == ')') {
         std::string name(v.view().substr(1));
-        report.type = "Cycle";
-        report.name = name;
-        report.text = "Cycle detected on function [" + name + "].";
-        return report;
+        return make_report(ReportType::Cycle, "Cycle detected on function [" + name + "].", name);
     }
     if (is_integer(v.get())) {
         definitions()[""].term = std::move(v);
         return report;
     }
     std::string printed = print_value(v.get());
-    report.type = "Range";
-    report.text = "The program must return an integer. Instead we encountered:\n" + printed;
-    report.name = printed.size() > kNameLimit ? printed.substr(0, 53) + "..." : printed;
-    return report;
+    std::string name = printed.size() > kNameLimit ? printed.substr(0, 53) + "..." : printed;
+    return make_report(ReportType::Range,
+                       "The program must return an integer. Instead we encountered:\n" + printed,
+                       std::move(name));
 }
 
 CellRef program_result() { return find_definition("")->term; }

@@ -2,8 +2,6 @@
 // classify the value.
 #pragma once
 
-#include <string>
-
 #include "core/cell.h"
 #include "core/report.h"
 
@@ -16,9 +14,5 @@ namespace ruk {
 
 // The value stored under the empty name by a successful run.
 CellRef program_result();
-
-// The printed form of a value in the "Range" report: texts as the signed decimal values of
-// their bytes, markers, blobs and floats as "()".
-std::string print_value(Cell* value);
 
 }  // namespace ruk

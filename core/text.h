@@ -20,21 +20,24 @@ namespace ruk {
 // ---- character classes (by byte value) -------------------------------------------
 
 namespace chr {
-constexpr uint8_t kBlank = 1;    // space and newline only; tab and CR are ordinary
-constexpr uint8_t kGlue = 2;     // a blank run beside one of these vanishes
-constexpr uint8_t kUnary = 4;    // ~ ! " $ `  prefix and postfix operators
-constexpr uint8_t kPunct = 8;    // the 33 characters of the word-splitting table
-constexpr uint8_t kName = 16;    // a-z and _
-constexpr uint8_t kDigit = 32;   // 0-9
-constexpr uint8_t kOpener = 64;  // ( [ {
-constexpr uint8_t kCloser = 128; // ) ] }
+constexpr uint8_t kBlank = 1;     // space and newline only; tab and CR are ordinary
+constexpr uint8_t kGlue = 2;      // a blank run beside one of these vanishes
+constexpr uint8_t kUnary = 4;     // ~ ! " $ `  prefix and postfix operators
+constexpr uint8_t kOperator = 8;  // {,}~!@#$%^&*<>-|+/=\.`'":;?  the 27 operator characters
+constexpr uint8_t kName = 16;     // a-z and _
+constexpr uint8_t kDigit = 32;    // 0-9
+constexpr uint8_t kOpener = 64;   // ( [ {
+constexpr uint8_t kCloser = 128;  // ) ] }
+// The 33 characters that do not start an item of their own when a word is cut: the
+// operators, the brackets and the blanks.
+constexpr uint8_t kPunct = kOperator | kOpener | kCloser | kBlank;
 
 constexpr std::array<uint8_t, 256> make_classes() {
     std::array<uint8_t, 256> t{};
     for (unsigned char c : std::string_view(" \n")) t[c] |= kBlank;
     for (unsigned char c : std::string_view("\n #%&'*+,-./:;<=>?@\\^|")) t[c] |= kGlue;
     for (unsigned char c : std::string_view("~!\"$`")) t[c] |= kUnary;
-    for (unsigned char c : std::string_view("~!@#$%^&*<>-|+/=\\.`'\":;?()[]{}, \n")) t[c] |= kPunct;
+    for (unsigned char c : std::string_view("{,}~!@#$%^&*<>-|+/=\\.`'\":;?")) t[c] |= kOperator;
     for (int c = 'a'; c <= 'z'; ++c) t[c] |= kName;
     t['_'] |= kName;
     for (int c = '0'; c <= '9'; ++c) t[c] |= kDigit;
@@ -45,17 +48,31 @@ constexpr std::array<uint8_t, 256> make_classes() {
 inline constexpr std::array<uint8_t, 256> kClass = make_classes();
 }  // namespace chr
 
-inline bool has_class(char c, uint8_t k) { return (chr::kClass[static_cast<unsigned char>(c)] & k) != 0; }
-inline bool is_blank(char c) { return has_class(c, chr::kBlank); }
-inline bool is_glue(char c) { return has_class(c, chr::kGlue); }
-inline bool is_unary(char c) { return has_class(c, chr::kUnary); }
-inline bool is_punct(char c) { return has_class(c, chr::kPunct); }
-inline bool is_name_char(char c) { return has_class(c, chr::kName); }
-inline bool is_digit_char(char c) { return has_class(c, chr::kDigit); }
-inline bool is_opener(char c) { return has_class(c, chr::kOpener); }
-inline bool is_closer(char c) { return has_class(c, chr::kCloser); }
+constexpr bool has_class(char c, uint8_t k) { return (chr::kClass[static_cast<unsigned char>(c)] & k) != 0; }
+constexpr bool is_blank(char c) { return has_class(c, chr::kBlank); }
+constexpr bool is_glue(char c) { return has_class(c, chr::kGlue); }
+constexpr bool is_unary(char c) { return has_class(c, chr::kUnary); }
+constexpr bool is_operator_char(char c) { return has_class(c, chr::kOperator); }
+constexpr bool is_name_char(char c) { return has_class(c, chr::kName); }
+constexpr bool is_digit_char(char c) { return has_class(c, chr::kDigit); }
+constexpr bool is_opener(char c) { return has_class(c, chr::kOpener); }
+constexpr bool is_closer(char c) { return has_class(c, chr::kCloser); }
 // Capitals, control characters, bytes 128-255, tab, CR: each is an item of its own.
-inline bool is_other(char c) { return !has_class(c, chr::kPunct | chr::kName | chr::kDigit); }
+constexpr bool is_other(char c) { return !has_class(c, chr::kPunct | chr::kName | chr::kDigit); }
+
+// A name: one or more of a-z and _.
+constexpr bool is_name(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (!is_name_char(c)) return false;
+    return true;
+}
+
+// A bracketed operator name: "[" + one operator character + "]", such as "[+]". It names
+// the operator itself.
+constexpr bool is_operator_name(std::string_view text) {
+    return text.size() == 3 && text[0] == '[' && text[2] == ']' && is_operator_char(text[1]);
+}
 
 // ---- normalisation ---------------------------------------------------------------
 

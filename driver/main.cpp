@@ -86,7 +86,7 @@ int run(char** argv) {
     const char* path = argv[1];
     std::string text;
     if (!read_program(path, text)) {
-        write_err(ruk::start_report(path));
+        write_err(ruk::format_report(ruk::start_report(path)));
         return kReportStatus;
     }
     count_cells_before();
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     RUK_ASSERT(argc != 0);
     if (argc == 1) {
-        write_err(ruk::usage_report());
+        write_err(ruk::format_report(ruk::usage_report()));
         std::exit(kUsageStatus);
     }
     int status = ruk::run_on_big_stack([argv] { return run(argv); });

@@ -59,9 +59,10 @@ constexpr std::string_view kHexDigits = "0123456789ABCDEF";
 
 std::string format_report(const Report& report) {
     std::string out;
-    out.reserve(32 + report.type.size() + report.name.size() + report.text.size());
+    std::string_view type = type_name(report.type);
+    out.reserve(32 + type.size() + report.name.size() + report.text.size());
     out += "Error.\n Type: ";
-    out += report.type;
+    out += type;
     out += '\n';
     if (!report.name.empty()) {
         out += " Name: ";
@@ -105,13 +106,13 @@ std::string escape_name(std::string_view name) {
     return out;
 }
 
-std::string usage_report() {
-    return "Error.\n Type: Usage\nUsage: ruk file arg0 arg1 arg2 ...\n\\/\n";
-}
+Report usage_report() { return make_report(ReportType::Usage, "Usage: ruk file arg0 arg1 arg2 ..."); }
 
-std::string start_report(std::string_view file_name) {
-    return "Error.\n Type: Start\n Name: \"" + escape_name(file_name) +
-           "\"\nCould not read program file.\n\\/\n";
+Report start_report(std::string_view file_name) {
+    std::string name = "\"";
+    name += escape_name(file_name);
+    name += '"';
+    return make_report(ReportType::Start, "Could not read program file.", std::move(name));
 }
 
 }  // namespace ruk

@@ -22,10 +22,11 @@ namespace ruk {
 // and two upper-case hex digits.
 [[nodiscard]] std::string escape_name(std::string_view name);
 
-// The four lines printed when the program file is missing from the command line.
-[[nodiscard]] std::string usage_report();
-
-// The report for a program file that cannot be opened or read.
-[[nodiscard]] std::string start_report(std::string_view file_name);
+// The driver's own reports, formatted like every other but written without colouring
+// (their texts are printable already): the usage when the program file is missing from
+// the command line, and the start report for a program file that cannot be opened or
+// read, named by its escaped name in double quotes.
+[[nodiscard]] Report usage_report();
+[[nodiscard]] Report start_report(std::string_view file_name);
 
 }  // namespace ruk

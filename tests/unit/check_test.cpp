@@ -72,9 +72,9 @@ protected:
         });
         return r;
     }
-    void expect_error(const Report& r, const std::string& type, const std::string& name,
+    void expect_error(const Report& r, ReportType type, const std::string& name,
                       const std::string& text) {
-        EXPECT_EQ(r.type, type);
+        EXPECT_EQ(r.type, type) << type_name(r.type);
         EXPECT_EQ(r.name, name);
         EXPECT_EQ(r.text, text);
         EXPECT_EQ(r.position, -1);
@@ -90,7 +90,7 @@ TEST_F(Checker, PreparesReachableDefinitionsAndRemovesTheRest) {
     def("many", lam(letters(11), L("Z")));
     def("funky", T("((\\ (1 2)) Z)"));
     Report r = run();
-    EXPECT_TRUE(r.ok()) << r.type << " " << r.text;
+    EXPECT_TRUE(r.ok()) << type_name(r.type) << " " << r.text;
     std::vector<std::string> names;
     for (auto& e : definitions()) names.push_back(e.first);
     std::vector<std::string> want = {"", "H", "I", "K", "V", "Z", "\\", "_", "helper", "{"};
@@ -158,7 +158,7 @@ TEST_F(Checker, RenamingIgnoresScope) {
     def("", T("(((\\ helper) helper) helper)"));
     def("helper", L("1"));
     Report r = run();
-    EXPECT_EQ(r.type, "Local");
+    EXPECT_EQ(r.type, ReportType::Local);
     EXPECT_EQ(r.text, "Local variable a unbound.");
     EXPECT_EQ(find_definition("helper"), nullptr);  // no longer referenced
 }
@@ -182,13 +182,13 @@ TEST_F(Checker, PlaceCountsLongAndSingleLetterNames) {
     keys.push_back("long");
     keys.push_back("longer");
     def("wide", apply(L("K"), lam(keys, L("Z"))));  // 27 names: reported though unreachable
-    expect_error(run(), "Place", "wide", "Place error in function wide.");
+    expect_error(run(), ReportType::Place, "wide", "Place error in function wide.");
     EXPECT_NE(read_file(log).find("First wide: "), std::string::npos);  // written first
 }
 
 TEST_F(Checker, AliveReportsTopReferrer) {
     def("", lam({"x"}, T("(missing x)")));
-    expect_error(run(), "Alive", "missing",
+    expect_error(run(), ReportType::Alive, "missing",
                  "Alive [missing] referenced by [TOP] but not defined.");
 }
 
@@ -198,26 +198,26 @@ TEST_F(Checker, AliveReportsTheSmallestMissingNameAndItsLastReferrer) {
     def("c1", T("(nn mm)"));
     def("fine", L("1"));
     // mm and nn are both missing; mm sorts first; c1 mentioned it after b1 did
-    expect_error(run(), "Alive", "mm", "Alive [mm] referenced by [c1] but not defined.");
+    expect_error(run(), ReportType::Alive, "mm", "Alive [mm] referenced by [c1] but not defined.");
 }
 
 TEST_F(Checker, AliveForPlaceholderListLeafAndShownNames) {
     def("", L("}"));  // an empty program
-    expect_error(run(), "Alive", "}", "Alive [}] referenced by [TOP] but not defined.");
+    expect_error(run(), ReportType::Alive, "}", "Alive [}] referenced by [TOP] but not defined.");
 
     SetUp();
     def("", T("(gg 1)"));
     def("gg", lam({"x"}, T("(, x)")));
-    expect_error(run(), "Alive", ",", "Alive [,] referenced by [gg] but not defined.");
+    expect_error(run(), ReportType::Alive, ",", "Alive [,] referenced by [gg] but not defined.");
 
     SetUp();
     def("", T("(\n 1)"));
-    expect_error(run(), "Alive", "\0"s, "Alive [\0] referenced by [TOP] but not defined."s);
+    expect_error(run(), ReportType::Alive, "\0"s, "Alive [\0] referenced by [TOP] but not defined."s);
 }
 
 TEST_F(Checker, AliveComesBeforeLocal) {
     def("", lam({"x"}, T("(missing y)")));
-    EXPECT_EQ(run().type, "Alive");
+    EXPECT_EQ(run().type, ReportType::Alive);
 }
 
 TEST_F(Checker, AritySpansTenParametersAtMost) {
@@ -230,31 +230,31 @@ TEST_F(Checker, AritySpansTenParametersAtMost) {
     def("", T("(ten eleven)"));
     def("ten", lam(letters(10), L("Z")));
     def("eleven", lam(letters(11), L("Z")));
-    expect_error(run(), "Arity", "eleven", "Arity of function eleven may not exceed ten.");
+    expect_error(run(), ReportType::Arity, "eleven", "Arity of function eleven may not exceed ten.");
 }
 
 TEST_F(Checker, FunkyKeys) {
     CellRef bad = lam({"x"}, T("((\\ (1 2)) x)"));
     def("", bad);
     std::string printed = print_term(right_of(bad.get()));
-    expect_error(run(), "Funky", "", "Funky key in expression " + printed + ".");
+    expect_error(run(), ReportType::Funky, "", "Funky key in expression " + printed + ".");
 
     SetUp();
     def("", T("(gg 1)"));
     CellRef form = brace(T("(p 1)"), L("2"), L("3"));  // a pair key that was not split
     printed = print_term(form);
     def("gg", lam({"x"}, form));
-    expect_error(run(), "Funky", "", "Funky key in expression " + printed + " in function gg.");
+    expect_error(run(), ReportType::Funky, "", "Funky key in expression " + printed + " in function gg.");
 }
 
 TEST_F(Checker, LocalReportsTheLowestFreeLetter) {
     def("", lam({"a"}, T("(q a b)")));
-    expect_error(run(), "Local", "", "Local variable b unbound.");
+    expect_error(run(), ReportType::Local, "", "Local variable b unbound.");
 
     SetUp();
     def("", T("(gg 1)"));
     def("gg", lam({"x"}, T("(x q)")));
-    expect_error(run(), "Local", "gg", "Local variable q unbound in function [gg].");
+    expect_error(run(), ReportType::Local, "gg", "Local variable q unbound in function [gg].");
 }
 
 TEST_F(Checker, QuotesAndKeyPairsArePrepared) {

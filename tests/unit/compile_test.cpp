@@ -118,26 +118,26 @@ TEST(Assembly, NullaryFormIsComputedAfresh) {
 
 TEST(Assembly, ReportsReachTheCaller) {
     Report r = compiled("0,[\\]\\a\\a");
-    EXPECT_EQ(r.type, "Built");
+    EXPECT_EQ(r.type, ReportType::Built);
     EXPECT_EQ(r.position, 2);
     EXPECT_EQ(r.text, "Built in function [\\] cannot be re-defined.");
     EXPECT_TRUE(r.name.empty());
 
     // The position is in the normalised text: the blanks before it are gone.
     r = compiled("0 ,   [{]\\a\\a");
-    EXPECT_EQ(r.type, "Built");
+    EXPECT_EQ(r.type, ReportType::Built);
     EXPECT_EQ(r.position, 2);
     EXPECT_EQ(r.text, "Built in function [{] cannot be re-defined.");
 
     r = compiled(")");
-    EXPECT_EQ(r.type, "Match");
+    EXPECT_EQ(r.type, ReportType::Match);
     EXPECT_EQ(r.text, "Match[,,,,,]Left dangling parenthesis.");
 
     r = compiled("(a,b)");
-    EXPECT_EQ(r.type, "Comma");
+    EXPECT_EQ(r.type, ReportType::Comma);
 
     r = compiled("0,ff\\~(,,)");
-    EXPECT_EQ(r.type, "Parse");
+    EXPECT_EQ(r.type, ReportType::Parse);
     EXPECT_EQ(r.text.substr(0, 6), "Parse[");
 }
 

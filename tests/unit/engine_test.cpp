@@ -33,7 +33,7 @@ void run_once(const std::string& program, Outcome& out) {
     EngineStats start = engine_stats();
     Report r = compile(program);
     if (r.ok()) r = run_program(fake_argv);
-    out.value = r.ok() ? print_term(program_result()) : r.type + ": " + r.text;
+    out.value = r.ok() ? print_term(program_result()) : std::string(type_name(r.type)) + ": " + r.text;
     out.compiled = compiled_engine_on();
     out.stack_values = vm_live_values();
     EngineStats end = engine_stats();

@@ -26,7 +26,7 @@ std::string outcome(const std::string& program) {
         initialise();
         Report r = compile(program);
         if (r.ok()) r = run_program(fake_argv);
-        out = r.ok() ? print_term(program_result()) : r.type + ": " + r.text;
+        out = r.ok() ? print_term(program_result()) : std::string(type_name(r.type)) + ": " + r.text;
         return 0;
     });
     return out;

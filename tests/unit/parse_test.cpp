@@ -5,6 +5,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "core/print.h"
 #include "core/stack.h"
@@ -27,6 +28,18 @@ std::string sx(Cell* c) {
     s += sx(right_of(c));
     s += ')';
     return s;
+}
+
+// A whole text normalised, indexed and parsed as one expression (commas are not cut, and
+// no comma check runs).
+CellRef parse_text(std::string_view raw, Report& error) {
+    Source src;
+    Report r = load_source(raw, src);
+    if (!r.ok()) {
+        error = std::move(r);
+        return CellRef();
+    }
+    return parse_expression(src, Segment{0, src.text.size()}, error);
 }
 
 // The shape of a program text parsed as one expression.
@@ -57,27 +70,27 @@ TEST(PositionCode, FiveDigitsMostSignificantFirst) {
     EXPECT_DEATH((void)position_code((int64_t(1) << 30) + 1), "ASSERTION FAILED:b:");
 }
 
-void expect_error(const std::string& raw, const char* type, int64_t position, const std::string& text) {
+void expect_error(const std::string& raw, ReportType type, int64_t position, const std::string& text) {
     Report r = check_brackets(raw);
-    EXPECT_EQ(r.type, type) << raw;
+    EXPECT_EQ(r.type, type) << raw << ": " << type_name(r.type);
     EXPECT_EQ(r.position, position) << raw;
     EXPECT_EQ(r.text, text) << raw;
     EXPECT_EQ(r.name, "") << raw;
 }
 
 TEST(BracketCheck, DanglingAndMisfittingBrackets) {
-    expect_error(")", "Match", 0, "Match[,,,,,]Left dangling parenthesis.");
-    expect_error("a)", "Match", 1, "Match[,,,,_]Left dangling parenthesis.");
-    expect_error("ab]", "Match", 2, "Match[,,,,a]Left dangling bracket.");
-    expect_error("}", "Match", 0, "Match[,,,,,]Left dangling wing.");
-    expect_error("(]", "Match", 0, "Match[,,,,,]Doesn't fit ']' at [,,,,_].");
-    expect_error("x{(a}", "Match", 2, "Match[,,,,a]Doesn't fit '}' at [,,,,c].");
-    expect_error("{", "Match", 0, "Match[,,,,,]Right dangling wing.");
-    expect_error("a(b[c", "Match", 3, "Match[,,,,b]Right dangling bracket.");
-    expect_error("((x)", "Match", 0, "Match[,,,,,]Right dangling parenthesis.");
-    expect_error("[a]b]", "Match", 4, "Match[,,,,c]Left dangling bracket.");
+    expect_error(")", ReportType::Match, 0, "Match[,,,,,]Left dangling parenthesis.");
+    expect_error("a)", ReportType::Match, 1, "Match[,,,,_]Left dangling parenthesis.");
+    expect_error("ab]", ReportType::Match, 2, "Match[,,,,a]Left dangling bracket.");
+    expect_error("}", ReportType::Match, 0, "Match[,,,,,]Left dangling wing.");
+    expect_error("(]", ReportType::Match, 0, "Match[,,,,,]Doesn't fit ']' at [,,,,_].");
+    expect_error("x{(a}", ReportType::Match, 2, "Match[,,,,a]Doesn't fit '}' at [,,,,c].");
+    expect_error("{", ReportType::Match, 0, "Match[,,,,,]Right dangling wing.");
+    expect_error("a(b[c", ReportType::Match, 3, "Match[,,,,b]Right dangling bracket.");
+    expect_error("((x)", ReportType::Match, 0, "Match[,,,,,]Right dangling parenthesis.");
+    expect_error("[a]b]", ReportType::Match, 4, "Match[,,,,c]Left dangling bracket.");
     // the first fault from the left is reported, before any comma fault
-    expect_error("(a,b) )", "Match", 6, "Match[,,,,e]Left dangling parenthesis.");
+    expect_error("(a,b) )", ReportType::Match, 6, "Match[,,,,e]Left dangling parenthesis.");
     // inside a literal only "[" and "]" count, and they nest
     EXPECT_TRUE(check_brackets("[(]").ok());
     EXPECT_TRUE(check_brackets("[a[}]b]").ok());
@@ -90,15 +103,15 @@ TEST(BracketCheck, CommasOnlyInCallListsAndBraces) {
     for (const char* ok : {"g(a,b)", "{a,b}", "a,b", "f(x)(a,b)", "[x](a,b)", "g\t(a,b)", "f((a,b))",
                            "([a,b])", "({a,b})", "~(a,b)", "{(a,b)}", "g(a,(b))"})
         EXPECT_TRUE(check_brackets(ok).ok()) << ok;
-    expect_error("g (a,b)", "Comma", 4, "Comma[,,,,c" + m);
-    expect_error("(a,b)", "Comma", 2, "Comma[,,,,a" + m);
-    expect_error("x+(a,b)", "Comma", 4, "Comma[,,,,c" + m);
-    expect_error("g\n(a,b)", "Comma", 4, "Comma[,,,,c" + m);
-    expect_error("(a,b,c)", "Comma", 2, "Comma[,,,,a" + m);  // the leftmost comma of the group
-    expect_error("(f(a,b),c)", "Comma", 7, "Comma[,,,,f" + m);
-    expect_error("(a,{b,c})", "Comma", 2, "Comma[,,,,a" + m);
+    expect_error("g (a,b)", ReportType::Comma, 4, "Comma[,,,,c" + m);
+    expect_error("(a,b)", ReportType::Comma, 2, "Comma[,,,,a" + m);
+    expect_error("x+(a,b)", ReportType::Comma, 4, "Comma[,,,,c" + m);
+    expect_error("g\n(a,b)", ReportType::Comma, 4, "Comma[,,,,c" + m);
+    expect_error("(a,b,c)", ReportType::Comma, 2, "Comma[,,,,a" + m);  // the leftmost comma of the group
+    expect_error("(f(a,b),c)", ReportType::Comma, 7, "Comma[,,,,f" + m);
+    expect_error("(a,{b,c})", ReportType::Comma, 2, "Comma[,,,,a" + m);
     // the group met first from the right is the one reported
-    expect_error("(a,b)+(c,d)", "Comma", 8, "Comma[,,,,g" + m);
+    expect_error("(a,b)+(c,d)", ReportType::Comma, 8, "Comma[,,,,g" + m);
 }
 
 TEST(Source, LoadingNormalisesAndGuardsUncheckedText) {
@@ -107,11 +120,11 @@ TEST(Source, LoadingNormalisesAndGuardsUncheckedText) {
     EXPECT_EQ(src.text, "a+(b)");
     EXPECT_EQ(src.partner[2], 4u);
     Report r = load_source("x )", src);
-    EXPECT_EQ(r.type, "Match");
+    EXPECT_EQ(r.type, ReportType::Match);
     EXPECT_EQ(r.text, "Match[,,,,_]Left dangling parenthesis.");  // offset in "x)"
     Report e;
     EXPECT_FALSE(parse_text("(", e));
-    EXPECT_EQ(e.type, "Match");
+    EXPECT_EQ(e.type, ReportType::Match);
 }
 
 TEST(Source, TopLevelCommasCutSegments) {
@@ -250,7 +263,7 @@ TEST(Grammar, PrinterShowsTheShapes) {
 TEST(Grammar, MeaninglessItemsAreParseErrors) {
     Report e;
     EXPECT_FALSE(parse_text("~(,,)", e));
-    EXPECT_EQ(e.type, "Parse");
+    EXPECT_EQ(e.type, ReportType::Parse);
     EXPECT_EQ(e.name, "");
     EXPECT_EQ(e.position, 2);
     EXPECT_EQ(e.text, "Parse[,,,,a]Unexpected item ,,.");
@@ -293,7 +306,7 @@ TEST(Grammar, RandomCheckedTextsParseOrReportWithoutAsserting) {
                 EXPECT_TRUE(e.ok());
             } else {
                 ++refused;
-                EXPECT_EQ(e.type, "Parse") << text;
+                EXPECT_EQ(e.type, ReportType::Parse) << text;
             }
         }
     }

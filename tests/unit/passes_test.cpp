@@ -61,13 +61,16 @@ TEST(KeyPairPass, PairKeyBecomesThreeNestedBraceForms) {
     r = key_pair_pass(brace(T("(p [+])"), L("A"), T("(+ p)")).get());
     EXPECT_EQ(S(r), SB("+", "A", SB("p", "(+ K)", SB("+", "(+ H)", "(+ p)"))));
 
-    // Capitals and operator characters are names, so acceptable keys.
-    r = key_pair_pass(brace(T("(X ,)"), L("A"), L("B")).get());
-    EXPECT_EQ(S(r), SB(",", "A", SB("X", "(, K)", SB(",", "(, H)", "B"))));
+    // long names and "_" are names too
+    r = key_pair_pass(brace(T("(first _)"), L("A"), L("B")).get());
+    EXPECT_EQ(S(r), SB("_", "A", SB("first", "(_ K)", SB("_", "(_ H)", "B"))));
 }
 
 TEST(KeyPairPass, OtherKeysAndFormsAreOnlyRebuilt) {
-    for (const char* key : {"(p 1)", "(p [ab])", "((p q) r)", "(p (q r))"}) {
+    // A part that is not a name or a bracketed operator leaves the form to the key check:
+    // capitals, lone operator characters, names with other characters, numbers, texts.
+    for (const char* key : {"(p 1)", "(p [ab])", "((p q) r)", "(p (q r))", "(K q)", "(p K)",
+                            "(X ,)", "(p })", "(p +)", "(p [a])"}) {
         CellRef t = brace(T(key), L("A"), L("B"));
         EXPECT_TRUE(key_pair_pass(t.get()).same(t)) << key;
     }
@@ -86,13 +89,17 @@ TEST(KeyPairPass, InnerFormsAreRewrittenFirst) {
     EXPECT_EQ(S(r), SB("b", in, SB("a", "(b K)", SB("b", "(b H)", body))));
 }
 
-TEST(KeyCheck, AcceptableKeys) {
-    for (const char* k : {"x", "count", "K", "}", ",", "\\", "_", "\x01", "\xff", "[+]", "[{]",
-                          "[,]", "[?]"})
+TEST(KeyCheck, AcceptableKeysAreNamesAndBracketedOperators) {
+    for (const char* k : {"x", "count", "_", "a_b", "[+]", "[{]", "[,]", "[?]", "[\\]"})
         EXPECT_TRUE(is_acceptable_key(L(k).get())) << k;
-    for (const char* k : {"1", "[ab]", "[a]", "[++]", "[x", "(_)x", "[]"})
+    for (const char* k : {"K", "Kx", "xK", "}", ",", "+", "\\", "\x01", "\xff", "x1", "1", "[ab]",
+                          "[a]", "[K]", "[++]", "[x", "(_)x", "[]"})
         EXPECT_FALSE(is_acceptable_key(L(k).get())) << k;
     EXPECT_FALSE(is_acceptable_key(T("(a b)").get()));
+    // the key check applies the same rule to a binder's key
+    CellRef capital = T("((\\ K) x)");
+    EXPECT_EQ(find_funky_binder(capital.get()), capital.get());
+    EXPECT_EQ(find_funky_binder(T("((\\ [+]) x)").get()), nullptr);
 }
 
 TEST(KeyCheck, FindsTheFirstOffendingBinderOutermostFirst) {

@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <string_view>
 
 using namespace ruk;
 
@@ -14,17 +15,17 @@ const std::string kGreen = "\033[32m", kRed = "\033[31m", kReset = "\033[m";
 std::string byte(int b) { return std::string(1, static_cast<char>(b)); }
 
 TEST(ReportFormat, LinesInOrderAndNameLineOnlyWhenNamed) {
-    Report named{"foo", 3, "Alive", "Name is dead."};
+    Report named = make_report(ReportType::Alive, "Name is dead.", "foo", 3);
     EXPECT_EQ(format_report(named), "Error.\n Type: Alive\n Name: foo\nName is dead.\n\\/\n");
 
-    Report unnamed{"", -1, "Arity", "Too many."};
+    Report unnamed = make_report(ReportType::Arity, "Too many.");
     EXPECT_EQ(format_report(unnamed), "Error.\n Type: Arity\nToo many.\n\\/\n");
 
     // The text goes out as it is: several lines, raw bytes, an empty text.
-    Report raw{"n\x01", 0, "Match", std::string("a\nb\0c", 5)};
+    Report raw = make_report(ReportType::Match, std::string("a\nb\0c", 5), "n\x01", 0);
     const char want[] = "Error.\n Type: Match\n Name: n\x01\na\nb\0c\n\\/\n";
     EXPECT_EQ(format_report(raw), std::string(want, sizeof want - 1));
-    Report empty_text{"", -1, "Range", ""};
+    Report empty_text = make_report(ReportType::Range, "");
     EXPECT_EQ(format_report(empty_text), "Error.\n Type: Range\n\n\\/\n");
 }
 
@@ -34,7 +35,7 @@ TEST(ReportColour, PrintableAsciiAndNewlinesPassUnchanged) {
     plain += "\n\n";
     EXPECT_EQ(colour_for_terminal(plain), plain);
     EXPECT_EQ(colour_for_terminal(""), "");
-    Report r{"x", 1, "Match", "Match[,,,,_]Left dangling parenthesis."};
+    Report r = make_report(ReportType::Match, "Match[,,,,_]Left dangling parenthesis.", "x", 1);
     EXPECT_EQ(colour_for_terminal(format_report(r)), format_report(r));
 }
 
@@ -89,7 +90,7 @@ TEST(ReportColour, SequencesOnlyWhereTheClassChanges) {
 }
 
 TEST(ReportColour, FormattedReportWithRawBytesInNameAndText) {
-    Report r{"\x1B", -1, "Built", "x\xFFy"};
+    Report r = make_report(ReportType::Built, "x\xFFy", "\x1B");
     EXPECT_EQ(colour_for_terminal(format_report(r)),
               "Error.\n Type: Built\n Name: " + kGreen + "(" + kReset + "\nx" + kGreen + "]" +
                   kReset + "y\n\\/\n");
@@ -111,12 +112,34 @@ TEST(ReportEscape, EveryByteOfAName) {
 }
 
 TEST(ReportDriverOwn, UsageAndStartReports) {
-    EXPECT_EQ(usage_report(), "Error.\n Type: Usage\nUsage: ruk file arg0 arg1 arg2 ...\n\\/\n");
-    EXPECT_EQ(start_report("a\\b"),
+    EXPECT_EQ(format_report(usage_report()),
+              "Error.\n Type: Usage\nUsage: ruk file arg0 arg1 arg2 ...\n\\/\n");
+    EXPECT_EQ(format_report(start_report("a\\b")),
               "Error.\n Type: Start\n Name: \"a\\x5Cb\"\nCould not read program file.\n\\/\n");
     // A double quote in the name is kept: only the bytes above are escaped.
-    EXPECT_EQ(start_report("q\"\n"),
+    EXPECT_EQ(format_report(start_report("q\"\n")),
               "Error.\n Type: Start\n Name: \"q\"\\x0A\"\nCould not read program file.\n\\/\n");
+    // Even an empty file name gives a name line: the quotes are part of the name.
+    EXPECT_EQ(format_report(start_report("")),
+              "Error.\n Type: Start\n Name: \"\"\nCould not read program file.\n\\/\n");
+}
+
+TEST(ReportTypes, EachTypeHasItsOwnFiveLetterName) {
+    std::set<std::string_view> names;
+    for (size_t t = 0; t <= size_t(ReportType::Start); ++t) {
+        std::string_view name = type_name(ReportType(t));
+        EXPECT_EQ(name.size(), 5u) << name;
+        EXPECT_TRUE(names.insert(name).second) << name;
+    }
+    EXPECT_EQ(type_name(ReportType::Empty), "Empty");
+    EXPECT_EQ(type_name(ReportType::Funky), "Funky");
+    EXPECT_EQ(type_name(ReportType::Start), "Start");
+    // a fresh report is no error; a made one keeps what it was given
+    EXPECT_TRUE(Report{}.ok());
+    Report r = make_report(ReportType::Cycle, "text");
+    EXPECT_FALSE(r.ok());
+    EXPECT_EQ(r.position, -1);
+    EXPECT_EQ(r.name, "");
 }
 
 }  // namespace

@@ -11,23 +11,39 @@ using namespace std::string_literals;
 namespace {
 
 TEST(TextClasses, TablesHoldExactlyTheirMembers) {
-    std::string glue, unary, punct, other;
+    std::string glue, unary, op, punct, other;
     for (int c = 0; c < 256; ++c) {
         char ch = char(c);
         if (is_glue(ch)) glue += ch;
         if (is_unary(ch)) unary += ch;
-        if (is_punct(ch)) punct += ch;
+        if (is_operator_char(ch)) op += ch;
+        if (!is_other(ch) && !is_name_char(ch) && !is_digit_char(ch)) punct += ch;
         if (is_other(ch)) other += ch;
     }
     EXPECT_EQ(glue, "\n #%&'*+,-./:;<=>?@\\^|");
     EXPECT_EQ(glue.size(), 22u);
     EXPECT_EQ(unary, "!\"$`~");
+    // the 27 operator characters, in byte order
+    EXPECT_EQ(op, "!\"#$%&'*+,-./:;<=>?@\\^`{|}~");
+    EXPECT_EQ(op.size(), 27u);
+    // a word is cut before every character outside the operators, brackets and blanks
+    EXPECT_EQ(punct, "\n !\"#$%&'()*+,-./:;<=>?@[\\]^`{|}~");
     EXPECT_EQ(punct.size(), 33u);
     // tab, CR, capitals, NUL and high bytes are each an item of their own
     for (char c : "\t\rAZ\x01\x7f\x80\xff"s) EXPECT_TRUE(is_other(c)) << int(c);
     EXPECT_TRUE(is_other('\0'));
     for (char c : "az_09,([{ \n"s) EXPECT_FALSE(is_other(c)) << c;
     EXPECT_TRUE(is_blank(' ') && is_blank('\n') && !is_blank('\t') && !is_blank('\r'));
+}
+
+TEST(TextClasses, NamesAndOperatorNames) {
+    for (const char* t : {"a", "_", "count", "ab_c", "z_"}) EXPECT_TRUE(is_name(t)) << t;
+    for (const char* t : {"", "K", "aB", "a1", "1a", "a,", "+", "[+]", "a b"})
+        EXPECT_FALSE(is_name(t)) << t;
+    for (char c : "{,}~!@#$%^&*<>-|+/=\\.`'\":;?"s)
+        EXPECT_TRUE(is_operator_name(std::string{'[', c, ']'})) << c;
+    for (const char* t : {"[a]", "[K]", "[(]", "[]]", "[[]", "[ ]", "[++]", "[+", "+]", "+", "[]"})
+        EXPECT_FALSE(is_operator_name(t)) << t;
 }
 
 TEST(Normalise, BlankRunsBesideGlueAndBracketsVanish) {
