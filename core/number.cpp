@@ -283,8 +283,8 @@ CellRef integer_from_int64(int64_t x) {
     uint64_t m = x < 0 ? uint64_t(0) - uint64_t(x) : uint64_t(x);
     size_t n = write_u64(end, m);
     if (x < 0) {
-        end[-n - 1] = '0';
         ++n;
+        *(end - n) = '0';  // the minus sign before the digits
     }
     return from_bytes(std::string_view(end - n, n));
 }
