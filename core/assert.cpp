@@ -1,5 +1,7 @@
 #include "core/assert.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -23,6 +25,14 @@ void library_assertion_failed(const char* module, int line) {
 void fatal_tagged(const char* tag, const char* module, int line) {
     std::printf("REDVFAIL: %s\n", tag);
     assertion_failed(module, line);
+}
+
+void out_of_memory() {
+    std::fflush(nullptr);
+    static const char kMessage[] = "ruk: out of memory\n";
+    ssize_t ignored = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    (void)ignored;
+    ::_exit(kErrorStatus);  // no destructors: they could need memory, or take long
 }
 
 }  // namespace ruk

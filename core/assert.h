@@ -24,6 +24,15 @@ constexpr const char* module_of(std::string_view path) {
 // A dead end with a tag: "REDVFAIL: " + tag on stdout, then the assertion.
 [[noreturn]] void fatal_tagged(const char* tag, const char* module, int line);
 
+// The exit status of a run that ends in an error: a report, or memory running out. Only
+// the low 8 bits of a status reach the parent, so it is chosen to be non-zero there.
+inline constexpr int kErrorStatus = 128;
+// The one end of every allocation that cannot be had (cells, numbers, texts and blobs,
+// the continuation, the interpreter's own tables): what the program wrote so far is
+// flushed, "ruk: out of memory" goes to the standard error stream, and the process ends
+// with kErrorStatus. Allocates nothing.
+[[noreturn]] void out_of_memory();
+
 }  // namespace ruk
 
 #define RUK_ASSERT(cond)                                                  \

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "core/reserve.h"
+
 namespace ruk {
 
 // ---- the allocator --------------------------------------------------------------
@@ -24,6 +26,7 @@ constexpr size_t kClasses = kSlabMax / kGrain + 1;
 constexpr size_t kChunkShift = 20;
 constexpr size_t kChunk = size_t(1) << kChunkShift;
 constexpr size_t kRegionMax = size_t(64) << 30;  // reserved, committed page by page
+constexpr size_t kRegionShare = 8;  // at most 1/8 of a limited address space
 
 struct FreeNode {
     FreeNode* next;
@@ -47,24 +50,21 @@ Heap heap;
 void reserve_region() {
     heap.tried = true;
 #ifndef RUK_PLAIN_MALLOC
-    // Where the address space is limited, a smaller range will do; past its end cells
-    // come from malloc.
-    for (size_t size = kRegionMax; size >= (size_t(256) << 20); size /= 4) {
-        void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        if (p != MAP_FAILED) {
-            heap.base = static_cast<char*>(p);
-            heap.size = size;
-            heap.chunk_class.assign(size >> kChunkShift, 0);
-            return;
-        }
+    // Past the end of the range, or where none could be had, cells come from malloc.
+    size_t size = 0;
+    void* p = reserve_range(kRegionMax, size_t(256) << 20, kRegionShare, &size);
+    if (p != nullptr) {
+        heap.base = static_cast<char*>(p);
+        heap.size = size;
+        heap.chunk_class.assign(size >> kChunkShift, 0);
     }
 #endif
 }
 
 void* malloc_cell(size_t size) {
     void* p = std::malloc(size);
-    RUK_ASSERT(p != nullptr);
+    if (p == nullptr) [[unlikely]]
+        out_of_memory();
     return p;
 }
 

@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "core/cell.h"
+#include "core/reserve.h"
 
 namespace ruk {
 
@@ -36,7 +37,9 @@ struct Frame {
 static_assert(sizeof(Frame) == 16, "a frame is two words");
 
 // A stack of plain elements in one reserved range: pages are committed as they are
-// first used, and the elements never move, so pointers into the stack stay valid.
+// first used, and the elements never move, so pointers into the stack stay valid. Running
+// past the end of the range is running out of memory.
+inline constexpr size_t kStackShare = 16;  // at most 1/16 of a limited address space
 template <typename T>
 class GrowStack {
    public:
@@ -72,24 +75,18 @@ class GrowStack {
 
    private:
     void reserve() {
-        // Where the address space is limited, a smaller range will do.
-        for (size_t bytes = size_t(8) << 30; bytes >= (size_t(64) << 20); bytes /= 2) {
-            void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-            if (p != MAP_FAILED) {
-                data_ = top_ = static_cast<T*>(p);
-                end_ = data_ + bytes / sizeof(T);
-                return;
-            }
-        }
-        RUK_ASSERT(false);  // no address space at all
+        size_t bytes = 0;
+        void* p = reserve_range(size_t(8) << 30, size_t(64) << 20, kStackShare, &bytes);
+        if (p == nullptr) out_of_memory();  // no address space at all
+        data_ = top_ = static_cast<T*>(p);
+        end_ = data_ + bytes / sizeof(T);
     }
     void full() {
         if (!data_) {
             reserve();
             return;
         }
-        RUK_ASSERT(false);  // a recursion deeper than the reserved range
+        out_of_memory();  // a recursion deeper than the reserved range
     }
 
     T* data_ = nullptr;

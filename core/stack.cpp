@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include "core/assert.h"
+#include "core/reserve.h"
 
 namespace ruk {
 
@@ -24,8 +25,8 @@ int run_on_big_stack(const std::function<int()>& fn, size_t bytes) {
     pthread_attr_t attr;
     RUK_ASSERT(pthread_attr_init(&attr) == 0);
     pthread_t thread;
-    // Fall back to smaller stacks if the address space is tight (ulimit -v).
-    for (size_t size = bytes; size >= (size_t(64) << 20); size /= 2) {
+    // Where the address space is limited (ulimit -v), a share of it, or less if need be.
+    for (size_t size = reservable(bytes, 8); size >= (size_t(64) << 20); size /= 2) {
         RUK_ASSERT(pthread_attr_setstacksize(&attr, size) == 0);
         if (pthread_create(&thread, &attr, trampoline, &job) == 0) {
             pthread_attr_destroy(&attr);

@@ -119,8 +119,12 @@ inline Val* spill_operands(const Insn& i, Val* sp, const Val* bp, const Code* co
     return sp;
 }
 
-// The stack must hold the activation's slots and what its code can push.
-inline void need_room(Val* sp, const Code* code) { RUK_ASSERT(values.room(sp, code->frame)); }
+// The stack must hold the activation's slots and what its code can push; past the end of
+// its range memory has run out.
+inline void need_room(Val* sp, const Code* code) {
+    if (!values.room(sp, code->frame)) [[unlikely]]
+        out_of_memory();
+}
 
 // Hands a term to the machine: in tail position the activation is over, otherwise it
 // waits at `resume` for the value.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <new>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -23,9 +24,8 @@
 namespace {
 
 constexpr int kUsageStatus = 1;  // the argument count of a bare "ruk"
-// Every "Error." report ends the process with this status. Only the low 8 bits of a
-// status reach the parent, so it is chosen to be non-zero there.
-constexpr int kReportStatus = 128;
+// Every "Error." report ends the process with this status.
+constexpr int kReportStatus = ruk::kErrorStatus;
 constexpr size_t kChunk = 4095;
 
 void write_err(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stderr); }
@@ -111,6 +111,8 @@ int run(char** argv) {
 int main(int argc, char** argv) {
     // A write to a closed pipe or socket must fail with EPIPE, not end the process.
     std::signal(SIGPIPE, SIG_IGN);
+    // Every allocation of the interpreter's own that fails ends in the one way.
+    std::set_new_handler(ruk::out_of_memory);
     RUK_ASSERT(argc != 0);
     if (argc == 1) {
         write_err(ruk::format_report(ruk::usage_report()));
