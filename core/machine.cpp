@@ -320,6 +320,12 @@ CellRef run(CellRef term) {
     CellRef x = std::move(term);
     for (;;) {
         ++steps;
+#ifdef RUK_STEP_LIMIT
+        if (out_of_steps()) {
+            drop_continuation(k);
+            return leaves().Z;
+        }
+#endif
         Cell* c = x.get();
         if (is_whnf(c)) {
             if (k.empty()) return x;

@@ -43,6 +43,18 @@ CellRef substitute_letters(Cell* t, Cell* const* values, uint32_t letters);
 // Steps taken since the process started (for benchmarks).
 uint64_t machine_steps();
 
+#ifdef RUK_STEP_LIMIT
+// Fuzzing builds bound every run: once the machine's steps and the compiled calls
+// together reach the limit, the pending work is dropped and the run's value is "Z".
+// step_budget counts down; set it before each run.
+inline uint64_t step_budget = 0;
+[[nodiscard]] inline bool out_of_steps() {
+    if (step_budget == 0) return true;
+    --step_budget;
+    return false;
+}
+#endif
+
 // Forgets the name resolutions cached by the machine (after the tables are rebuilt).
 void reset_machine();
 

@@ -210,6 +210,14 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                     bp = args;
                 }
                 if (callee != code || !i.tail) need_room(sp, callee);  // a loop has its room
+#ifdef RUK_STEP_LIMIT
+                if (out_of_steps()) {  // the machine ends the run at its next step
+                    values.set_top(sp);
+                    drop_continuation(k);
+                    x = leaves().Z;
+                    return;
+                }
+#endif
                 code = callee;
                 ip = code->insns.data();
                 for (uint32_t j = i.n; j < code->slots; ++j) *sp++ = 0;
