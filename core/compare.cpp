@@ -68,11 +68,10 @@ CellRef comparison(CompareOp op, Cell* a, Cell* b) {
         case Kind::BinaryFloat: return from_order(op, binary_float_total_order(a, b));
         case Kind::Blob: return from_order(op, byte_order(blob_payload(a), blob_payload(b)));
         case Kind::Data: {
-            std::string sa, sb;
-            std::string_view x, y;
+            DataText x, y;
             // texts too long to build (only shared pairs make them) cannot be compared
-            if (!data_inner(a, sa, &x) || !data_inner(b, sb, &y)) return leaves().Z;
-            return from_order(op, byte_order(x, y));
+            if (!data_text(a, x) || !data_text(b, y)) return leaves().Z;
+            return from_order(op, byte_order(text_inner(x.text), text_inner(y.text)));
         }
         case Kind::Other: break;
     }

@@ -10,8 +10,8 @@
 #include "core/analyse.h"
 #include "core/bits.h"
 #include "core/data.h"
+#include "core/datatext.h"
 #include "core/intern.h"
-#include "lib/texts.h"
 #include "lib/value.h"
 
 namespace ruk {
@@ -59,16 +59,6 @@ ValueKind kind_of(Cell* x) {
     ValueKind k = value_kind(x);
     if (k == ValueKind::iron && is_tree_form(x)) return ValueKind::zits;
     return k;
-}
-
-std::string_view inner_text(std::string_view text) {
-    return text.size() < 1 ? text : text.substr(1, text_end(text) - 1);
-}
-
-// A text leaf, or "Z" when it is too long to keep.
-CellRef text_result(std::string&& text) {
-    if (text.size() > kMaxText) return leaves().Z;
-    return from_string(std::move(text));
 }
 
 // A data pair, analysed as it is made, so that a long chain is never analysed by a deep
@@ -154,28 +144,20 @@ Spine spine_of(Cell* d) {
     return s;
 }
 
-// Element i (0 <= i < count) of a text as the machine gives it: a single byte as its
-// character form, a nested text as it stands.
-CellRef text_element(const Elements& e, size_t i) {
-    std::string_view el = e.at(i);
-    if (el.size() == 1) return from_bytes(char_form(static_cast<unsigned char>(el[0])));
-    return from_bytes(el);
-}
-
 CellRef look_data(int64_t i, Cell* x) {
     if (is_pair(x) && is_data_cell(x)) {
         Spine s = spine_of(x);
         Elements e = text_elements(leaf_text(s.text));
         size_t k = s.pairs.size();
         if (!element_index(i, e.count + k)) return leaves().Z;
-        if (size_t(i) < e.count) return text_element(e, size_t(i));
+        if (size_t(i) < e.count) return element_cell(e.at(size_t(i)));
         return CellRef(right_of(s.pairs[k - 1 - (size_t(i) - e.count)]));
     }
     DataText t;
     if (!data_text(x, t)) return leaves().Z;
     Elements e = text_elements(t.text);
     if (!element_index(i, e.count)) return leaves().Z;
-    return text_element(e, size_t(i));
+    return element_cell(e.at(size_t(i)));
 }
 
 // The text with element i replaced by the text `with`.
@@ -213,9 +195,9 @@ CellRef cork_data(int64_t i, Cell* e, Cell* x) {
             if (is_data_cell(e)) {
                 element = CellRef(e);
             } else {
-                std::string text;
-                if (!is_tree_form(e) || !tree_form_text(e, text)) return leaves().Z;
-                element = from_string(std::move(text));
+                DataText text;
+                if (!is_tree_form(e) || !data_text(e, text)) return leaves().Z;
+                element = from_bytes(text.text);
             }
             level = k - 1 - (size_t(i) - el.count);
             made = data_pair(CellRef(left_of(s.pairs[level])), std::move(element));
@@ -375,7 +357,7 @@ CellRef data_part(CellRef call, bool last_part) {
     Cell* x = (*a)[0];
     Cell *p, *q;
     if (is_tree_form(x)) {
-        if (!split_payload(tree_payload(x), p, q)) return leaves().Z;
+        if (!split_payload(right_of(x), p, q)) return leaves().Z;  // V (X J) payload
         return apply(CellRef(left_of(x)), CellRef(last_part ? q : p));
     }
     if (!is_data_cell(x)) return leaves().Z;
@@ -391,7 +373,7 @@ CellRef data_leaf(CellRef call) {
     auto a = call_arguments<1>(call.get());
     if (!a) return leaves().Z;
     Cell* x = (*a)[0];
-    if (is_tree_form(x)) return leaf_bool(is_letter(tree_payload(x), 'K'));
+    if (is_tree_form(x)) return leaf_bool(is_letter(right_of(x), 'K'));  // the payload
     if (!is_data_cell(x)) return leaves().Z;
     if (is_pair(x)) return leaves().H;  // a data pair always has a last element
     return leaf_bool(text_end(leaf_text(x)) <= 1);
@@ -475,14 +457,7 @@ CellRef data_into(CellRef call) {
             Elements e = text_elements(t.text);
             if (start < 0) start += int64_t(e.count);
             if (!slice_fits(start, length, e.count)) return leaves().Z;
-            std::string out = "[";
-            if (length > 0) {
-                size_t from = e.span(size_t(start)).start;
-                Span last = e.span(size_t(start + length - 1));
-                out.append(t.text.substr(from, last.start + last.size - from));
-            }
-            out += ']';
-            return text_result(std::move(out));
+            return text_from_inner(e.slice(size_t(start), size_t(start + length)));
         }
         case ValueKind::iron: break;
     }
@@ -504,21 +479,21 @@ CellRef data_cats(CellRef call) {
                 decimal_from_bits(join_bits(bits_from_value(x), bits_from_value(y))));
         case ValueKind::post: {
             std::string_view p = blob_payload(x), q = blob_payload(y);
-            if (p.size() + q.size() > kMaxBlob) return leaves().Z;
+            if (p.size() + q.size() > kMaxBuilt) return leaves().Z;
             std::string both;
             both.reserve(p.size() + q.size());
             both.append(p).append(q);
-            return make_blob(both);
+            return blob_result(both);
         }
         case ValueKind::zits: {
             DataText s, t;
             if (!data_text(x, s) || !data_text(y, t)) return leaves().Z;
-            std::string_view p = inner_text(s.text), q = inner_text(t.text);
-            if (p.size() + q.size() + 2 > kMaxText) return leaves().Z;
+            std::string_view p = text_inner(s.text), q = text_inner(t.text);
+            if (p.size() + q.size() + 2 > kMaxBuilt) return leaves().Z;
             std::string out;
             out.reserve(p.size() + q.size() + 2);
             out.append("[").append(p).append(q).append("]");
-            return from_string(std::move(out));
+            return text_result(std::move(out));
         }
         case ValueKind::real: {
             // Only the floats with every exponent bit set (infinities and NaNs) join: the

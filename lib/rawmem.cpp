@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "core/data.h"
-#include "lib/texts.h"
+#include "core/datatext.h"
 
 namespace ruk {
 
@@ -57,7 +57,7 @@ CellRef copy_value(CellRef call) {
             // The characters between the outer brackets, escapes as they stand; a data pair
             // and a tree form as the one text they stand for.
             if (!data_text(v, text)) return leaves().Z;
-            bytes = text.text.substr(1, text_end(text.text) - 1);
+            bytes = text_inner(text.text);
             break;
     }
     std::memmove(reinterpret_cast<unsigned char*>(static_cast<uintptr_t>(address)), bytes.data(),

@@ -24,7 +24,7 @@
 #include "core/number.h"
 #include "lib/table.h"
 #include "tests/unit/builtin_calls.h"
-#include "lib/texts.h"
+#include "core/datatext.h"
 #include "terms.h"
 
 using namespace ruk;
@@ -299,33 +299,6 @@ TEST(DataConvert, LotsOfBlobsRealsAndTexts) {
 }
 
 // ---- taking apart ---------------------------------------------------------------
-
-TEST(DataApart, ElementsAreTheOnesTheMachineTakesFromTheEnd) {
-    // Random texts of letters and brackets, balanced or not: the elements found in one
-    // pass are those that taking the last element again and again gives.
-    std::mt19937_64 rng(3);
-    const char alphabet[] = "ab[]]";
-    for (int round = 0; round < 3000; ++round) {
-        std::string text = "[";
-        for (size_t n = rng() % 14; n > 0; --n) text += alphabet[rng() % 5];
-        if (rng() % 4 != 0) text += ']';
-        Elements e = text_elements(text);
-        std::vector<std::string> machine;
-        CellRef d = leaf(text), rest, last;
-        while (take_last(d.get(), rest, last)) {
-            machine.insert(machine.begin(), std::string(last.view()));
-            d = rest;
-        }
-        ASSERT_EQ(e.count, machine.size()) << text;
-        for (size_t i = 0; i < e.count; ++i) {
-            std::string_view el = e.at(i);
-            std::string want = el.size() == 1
-                                   ? std::string(char_form(static_cast<unsigned char>(el[0])))
-                                   : std::string(el);
-            EXPECT_EQ(want, machine[i]) << text << " element " << i;
-        }
-    }
-}
 
 TEST(DataApart, LeftRghtAndLeafOfTexts) {
     EXPECT_EQ(call("left", {leaf("[abc]")}).view(), "[ab]");
