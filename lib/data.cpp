@@ -318,22 +318,11 @@ CellRef shared_copy(Cell* x) {
 
 // ---- identity and sharing -------------------------------------------------------------
 
-CellRef data_raws(CellRef call) {
-    auto a = call_arguments<2>(call.get());
-    if (!a) return leaves().Z;
-    return leaf_bool((*a)[0] == (*a)[1]);
-}
+CellRef data_raws(Cell* a, Cell* b) { return leaf_bool(a == b); }
 
-CellRef data_tern(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    return shared_copy((*a)[0]);
-}
+CellRef data_tern(Cell* x) { return shared_copy(x); }
 
-CellRef data_leak(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_leak(Cell* x) {
     // One count per cell, however often it is leaked: enough to keep it, and no count can
     // run over. The set is never destroyed, so the cells stay reachable to the very end.
     static auto* kept = new std::unordered_set<Cell*>;
@@ -341,20 +330,13 @@ CellRef data_leak(CellRef call) {
     return integer_from_int64(int64_t(reinterpret_cast<intptr_t>(x)));
 }
 
-CellRef data_type(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    return intern_text(value_kind_text(value_kind((*a)[0])));
-}
+CellRef data_type(Cell* x) { return intern_text(value_kind_text(value_kind(x))); }
 
 // ---- taking apart ---------------------------------------------------------------------
 
 // left and rght: the rest of a data value without its last element, and that element.
 // A tree form V (X J) (J p q) gives V (X J) p or V (X J) q.
-CellRef data_part(CellRef call, bool last_part) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_part(Cell* x, bool last_part) {
     Cell *p, *q;
     if (is_tree_form(x)) {
         if (!split_payload(right_of(x), p, q)) return leaves().Z;  // V (X J) payload
@@ -366,23 +348,17 @@ CellRef data_part(CellRef call, bool last_part) {
     return last_part ? last : rest;
 }
 
-CellRef data_left(CellRef call) { return data_part(std::move(call), false); }
-CellRef data_rght(CellRef call) { return data_part(std::move(call), true); }
+CellRef data_left(Cell* x) { return data_part(x, false); }
+CellRef data_rght(Cell* x) { return data_part(x, true); }
 
-CellRef data_leaf(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_leaf(Cell* x) {
     if (is_tree_form(x)) return leaf_bool(is_letter(right_of(x), 'K'));  // the payload
     if (!is_data_cell(x)) return leaves().Z;
     if (is_pair(x)) return leaves().H;  // a data pair always has a last element
     return leaf_bool(text_end(leaf_text(x)) <= 1);
 }
 
-CellRef data_tail(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_tail(CellRef call, Cell* x) {
     if (!is_blob(x)) return leaves().Z;
     size_t prefix = 0;
     uint64_t length = blob_length(x, &prefix);
@@ -395,11 +371,9 @@ CellRef data_tail(CellRef call) {
     return make_blob(blob_payload(x).substr(0, length - 1));
 }
 
-CellRef data_look(CellRef call) {
-    auto a = call_arguments<2>(call.get());
+CellRef data_look(Cell* index, Cell* x) {
     int64_t i;
-    if (!a || !clamped_integer((*a)[0], i)) return leaves().Z;
-    Cell* x = (*a)[1];
+    if (!clamped_integer(index, i)) return leaves().Z;
     switch (kind_of(x)) {
         case ValueKind::post: {
             std::string_view p = blob_payload(x);
@@ -426,12 +400,10 @@ CellRef data_look(CellRef call) {
     return leaves().Z;
 }
 
-CellRef data_into(CellRef call) {
-    auto a = call_arguments<3>(call.get());
+CellRef data_into(Cell* from, Cell* count, Cell* x) {
     int64_t start, length;
-    if (!a || !clamped_integer((*a)[0], start) || !clamped_integer((*a)[1], length) || length < 0)
+    if (!clamped_integer(from, start) || !clamped_integer(count, length) || length < 0)
         return leaves().Z;
-    Cell* x = (*a)[2];
     switch (kind_of(x)) {
         case ValueKind::post: {
             std::string_view p = blob_payload(x);
@@ -466,11 +438,7 @@ CellRef data_into(CellRef call) {
 
 // ---- building ---------------------------------------------------------------------------
 
-CellRef data_cats(CellRef call) {
-    auto a = call_arguments<2>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
-    Cell* y = (*a)[1];
+CellRef data_cats(Cell* x, Cell* y) {
     ValueKind k = kind_of(x);
     if (k == ValueKind::iron || kind_of(y) != k) return leaves().Z;
     switch (k) {
@@ -516,12 +484,9 @@ CellRef data_cats(CellRef call) {
     return leaves().Z;
 }
 
-CellRef data_cork(CellRef call) {
-    auto a = call_arguments<3>(call.get());
+CellRef data_cork(CellRef call, Cell* index, Cell* e, Cell* x) {
     int64_t i;
-    if (!a || !clamped_integer((*a)[0], i)) return leaves().Z;
-    Cell* e = (*a)[1];
-    Cell* x = (*a)[2];
+    if (!clamped_integer(index, i)) return leaves().Z;
     switch (kind_of(x)) {
         case ValueKind::post: {
             std::optional<unsigned char> byte = cork_byte(e);
@@ -562,10 +527,7 @@ CellRef data_cork(CellRef call) {
 
 // ---- conversions ------------------------------------------------------------------------
 
-CellRef data_init(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_init(Cell* x) {
     switch (kind_of(x)) {
         case ValueKind::post: return CellRef(x);
         case ValueKind::real: return make_blob(leaf_text(x).substr(1, 8));
@@ -585,10 +547,7 @@ CellRef data_init(CellRef call) {
     return leaves().Z;
 }
 
-CellRef data_rows(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_rows(Cell* x) {
     switch (kind_of(x)) {
         case ValueKind::post: return text_result(encode_text(blob_payload(x)));
         case ValueKind::real: {
@@ -613,10 +572,7 @@ CellRef data_rows(CellRef call) {
     return leaves().Z;
 }
 
-CellRef data_lord(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_lord(Cell* x) {
     switch (kind_of(x)) {
         case ValueKind::post: {
             std::string_view p = blob_payload(x);
@@ -637,10 +593,7 @@ CellRef data_lord(CellRef call) {
     return leaves().Z;
 }
 
-CellRef data_lots(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_lots(Cell* x) {
     switch (kind_of(x)) {
         case ValueKind::post: {
             // The payload's bytes in order, each lowest bit first, then the end marker.
