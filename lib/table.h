@@ -4,9 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "core/builtin.h"
 
@@ -20,11 +18,5 @@ struct BuiltinRow {
     uint8_t arity;
     BuiltinFn implementation;
 };
-
-// The names whose implementation is still the placeholder that answers "Z".
-std::vector<std::string> placeholder_builtins();
-
-// The placeholder itself: releases the call and answers "Z".
-CellRef placeholder_builtin(CellRef call);
 
 }  // namespace ruk
