@@ -249,10 +249,10 @@ struct CSignature {
     using parameters = std::tuple<P...>;
     static constexpr size_t arity = sizeof...(P);
 };
-template <class R, class... P>
-CSignature<R, P...> c_signature(R (*)(P...));
-template <class R, class... P>
-CSignature<R, P...> c_signature(R (*)(P...) noexcept);
+// One overload for functions with and without noexcept: two would both take a noexcept
+// function, and some compilers find the choice ambiguous.
+template <class R, class... P, bool NoExcept>
+CSignature<R, P...> c_signature(R (*)(P...) noexcept(NoExcept));
 
 template <class Sig, auto Fn>
 struct Binding;
