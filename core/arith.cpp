@@ -211,18 +211,20 @@ CellRef real_operation(ArithOp op, double x, double y) {
 
 // ---- blobs and texts --------------------------------------------------------------
 
-// The bytes of a blob, or the inner bytes of a text (a pair flattened into store); false
-// for a text too long to build.
-bool bytes_of(Cell* v, Kind k, std::string& store, std::string_view* bytes) {
+// The bytes of a blob, or the text a data value reads as; false for a text too long to
+// build.
+bool bytes_of(Cell* v, Kind k, DataText& store, std::string_view* bytes) {
     if (k == Kind::Blob) {
         *bytes = blob_payload(v);
         return true;
     }
-    return data_inner(v, store, bytes);
+    if (!data_text(v, store)) return false;
+    *bytes = store.text;
+    return true;
 }
 
 CellRef same_kind_from(Kind k, std::string_view bytes) {
-    return k == Kind::Blob ? blob_from_bytes(bytes) : text_from_inner(bytes);
+    return k == Kind::Blob ? blob_result(bytes) : text_from_inner(bytes);
 }
 
 // The sign of the integer n, and its magnitude when that has at most 18 digits; false
@@ -237,22 +239,21 @@ bool small_count(Cell* n, bool* negative, uint64_t* magnitude) {
 }
 
 // a - n for a blob or text a of length L: n > 0 drops the first n units, n <= 0 the
-// last |n|; |n| = L leaves the empty value, |n| > L is "Z". Texts are cut by units.
+// last |n|; |n| = L leaves the empty value, |n| > L is "Z". Texts are cut by elements.
 CellRef trimmed(Cell* a, Kind k, Cell* n) {
     bool negative = false;
     uint64_t m = 0;
     if (!small_count(n, &negative, &m)) return leaves().Z;
-    std::string store;
+    DataText store;
     std::string_view s;
     if (!bytes_of(a, k, store, &s)) return leaves().Z;
-    uint64_t length = k == Kind::Blob ? s.size() : unit_count(s);
-    if (m > length) return leaves().Z;
-    size_t cut;
-    if (k == Kind::Blob)
-        cut = negative ? size_t(length - m) : size_t(m);
-    else
-        cut = unit_offset(s, negative ? size_t(length - m) : size_t(m));
-    return same_kind_from(k, negative ? s.substr(0, cut) : s.substr(cut));
+    if (k == Kind::Blob) {
+        if (m > s.size()) return leaves().Z;
+        return blob_result(negative ? s.substr(0, s.size() - m) : s.substr(m));
+    }
+    Elements e = text_elements(s);
+    if (m > e.count) return leaves().Z;
+    return text_from_inner(negative ? e.slice(0, e.count - m) : e.slice(m, e.count));
 }
 
 // Appends s n times, doubling the copied block each round.
@@ -270,45 +271,50 @@ void append_repeated(std::string& out, std::string_view s, size_t n) {
 }
 
 // a * n for a blob or text a: its bytes n times over; n < 0 is "Z", and so is a result
-// longer than kMaxBuiltBytes.
+// longer than kMaxBuilt.
 CellRef repeated(Cell* a, Kind k, Cell* n) {
     bool negative = false;
     uint64_t m = 0;
-    std::string store;
+    DataText store;
     std::string_view s;
     if (!bytes_of(a, k, store, &s)) return leaves().Z;
+    if (k == Kind::Data) s = text_inner(s);
     bool small = small_count(n, &negative, &m);
     if (negative) return leaves().Z;
     if (s.empty()) return same_kind_from(k, {});
     if (!small) return leaves().Z;
     if (m == 0) return same_kind_from(k, {});
-    if (u128(s.size()) * m > kMaxBuiltBytes) return leaves().Z;
+    if (u128(s.size()) * m > kMaxBuilt) return leaves().Z;
     std::string out;
     if (k == Kind::Blob) {
         append_repeated(out, s, size_t(m));
-        return blob_from_bytes(out);
+        return blob_result(out);
     }
     out.reserve(size_t(s.size() * m + 2));
     out += '[';
     append_repeated(out, s, size_t(m));
     out += ']';
-    return text_from_string(std::move(out));
+    return text_result(std::move(out));
 }
 
 // a + b for two blobs or two texts: the bytes of a, then those of b.
 CellRef joined(Cell* a, Cell* b, Kind k) {
-    std::string sa, sb;
+    DataText sa, sb;
     std::string_view x, y;
     if (!bytes_of(a, k, sa, &x) || !bytes_of(b, k, sb, &y)) return leaves().Z;
-    if (u128(x.size()) + y.size() > kMaxBuiltBytes) return leaves().Z;
+    if (k == Kind::Data) {
+        x = text_inner(x);
+        y = text_inner(y);
+    }
+    if (u128(x.size()) + y.size() > kMaxBuilt) return leaves().Z;
     std::string out;
     out.reserve(x.size() + y.size() + 2);
     if (k == Kind::Data) out += '[';
     out += x;
     out += y;
-    if (k == Kind::Blob) return blob_from_bytes(out);
+    if (k == Kind::Blob) return blob_result(out);
     out += ']';
-    return text_from_string(std::move(out));
+    return text_result(std::move(out));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 // sign of the divisor; a power too large to build is "Z". Reals follow IEEE and the C
 // library. Binary floats add and subtract exactly. Blobs and texts join with +; a text
 // - a text is the pair of the two. Every other pair of kinds gives "Z". Results made of
-// bytes are bounded by kMaxBuiltBytes (core/datatext.h): beyond it they are "Z", and so
+// bytes are bounded by kMaxBuilt (core/datatext.h): beyond it they are "Z", and so
 // are trimming and repetition counts of more than 18 digits, which no text could meet.
 #pragma once
 

@@ -15,13 +15,13 @@
 
 #include "core/analyse.h"
 #include "core/arith.h"
+#include "core/builtin.h"
 #include "core/code.h"
 #include "core/compare.h"
 #include "core/defs.h"
 #include "core/leaves.h"
 #include "core/machine.h"
 #include "core/number.h"
-#include "lib/table.h"
 
 namespace ruk {
 

@@ -39,6 +39,15 @@ int integer_order(Cell* a, Cell* b) {
     return x.negative ? -c : c;
 }
 
+// Integers are equal when their decimal texts are: a number leaf's own text, a bit list's
+// compact form, and for the leaf "K" the text "K", which is zero to the order but equals
+// only "K".
+bool integer_texts_equal(Cell* a, Cell* b) {
+    bool ka = is_letter(a, 'K'), kb = is_letter(b, 'K');
+    if (ka || kb) return ka && kb;
+    return compact_form(a).view() == compact_form(b).view();
+}
+
 // By value, then equal values by their bit strings read as numbers.
 int binary_float_total_order(Cell* a, Cell* b) {
     if (int c = binary_float_order(a, b); c != 0) return c;
@@ -62,17 +71,19 @@ CellRef comparison(CompareOp op, Cell* a, Cell* b) {
     if (ka == Kind::Other || kb == Kind::Other) return leaves().Z;
     if (ka != kb) return from_order(op, kind_letter(ka) < kind_letter(kb) ? -1 : 1);
     switch (ka) {
-        case Kind::Integer: return from_order(op, integer_order(a, b));
+        case Kind::Integer:
+            if (op == CompareOp::Same || op == CompareOp::Diff)
+                return leaf_bool(integer_texts_equal(a, b) == (op == CompareOp::Same));
+            return from_order(op, integer_order(a, b));
         case Kind::Real:  // IEEE: a NaN is neither less, equal nor greater-or-equal
             return leaf_bool(order_holds(op, double_from_real(a), double_from_real(b)));
         case Kind::BinaryFloat: return from_order(op, binary_float_total_order(a, b));
         case Kind::Blob: return from_order(op, byte_order(blob_payload(a), blob_payload(b)));
         case Kind::Data: {
-            std::string sa, sb;
-            std::string_view x, y;
+            DataText x, y;
             // texts too long to build (only shared pairs make them) cannot be compared
-            if (!data_inner(a, sa, &x) || !data_inner(b, sb, &y)) return leaves().Z;
-            return from_order(op, byte_order(x, y));
+            if (!data_text(a, x) || !data_text(b, y)) return leaves().Z;
+            return from_order(op, byte_order(text_inner(x.text), text_inner(y.text)));
         }
         case Kind::Other: break;
     }

@@ -3,10 +3,12 @@
 // Values of kind other give "Z", and so do texts too long to build (only pairs that
 // share their parts make them). Values of different kinds are ordered by their kind
 // letters, blob < real < integer < binary float < data < other, and are never equal.
-// Within a kind: blobs and texts by their bytes (unsigned, a proper prefix first),
-// integers by value ("K" is zero), reals in IEEE order (a NaN is neither less, equal nor
-// greater-or-equal), binary floats by value. `diff` is the complement of `same`
-// everywhere, `gteq` of `less` everywhere but at a real NaN.
+// Within a kind: blobs and texts by their bytes (unsigned, a proper prefix first; a data
+// pair by the text it reads as), integers in numeric order ("K" reads as zero) and equal
+// when their decimal texts are (so "K" equals only "K", and is neither below nor equal to
+// "0"), reals in IEEE order (a NaN is neither less, equal nor greater-or-equal), binary
+// floats by value. `diff` is the complement of `same` everywhere, `gteq` of `less`
+// everywhere but at a real NaN.
 //
 // Binary floats with the same value but different payloads (zeros of both signs, digits
 // of 0 written past the last 1) are equal in value but not the same; they are ordered by

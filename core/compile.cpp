@@ -8,7 +8,7 @@
 #include "core/machine.h"
 #include "core/parse.h"
 #include "core/prelude.h"
-#include "lib/table.h"
+#include "core/builtin.h"
 
 namespace ruk {
 

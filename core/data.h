@@ -1,4 +1,4 @@
-// Data taken apart from its end, the character forms of bytes, and blobs.
+// Data taken apart from its end, as the machine takes it, and blobs.
 #pragma once
 
 #include <string_view>
@@ -6,11 +6,6 @@
 #include "core/cell.h"
 
 namespace ruk {
-
-// The character form of a byte: a text made only of brackets, distinct for every byte.
-std::string_view char_form(unsigned char c);
-// The bracket text of the tree numbering; n below 677.
-std::string tree_text(unsigned n);
 
 // Splits a data cell into its rest and its last element: a data pair into its children,
 // a text "[...x]" into "[...]" and x (a nested "[...]" as it stands, a single byte as its

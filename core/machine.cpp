@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/analyse.h"
+#include "core/builtin.h"
 #include "core/data.h"
 #include "core/code.h"
 #include "core/defs.h"
@@ -13,7 +14,6 @@
 #include "core/leaves.h"
 #include "core/number.h"
 #include "core/vm.h"
-#include "lib/table.h"
 
 namespace ruk {
 

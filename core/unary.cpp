@@ -16,18 +16,6 @@ namespace ruk {
 
 namespace {
 
-// A byte as a one-unit text; the newline and the brackets are written as their escapes.
-CellRef byte_text(unsigned char c) {
-    switch (c) {
-        case '\n': return from_text("[[p]]");
-        case '[': return from_text("[[q]]");
-        case ']': return from_text("[[r]]");
-        default: break;
-    }
-    char s[3] = {'[', char(c), ']'};
-    return from_bytes(std::string_view(s, 3));
-}
-
 // The list of a number reversed: element i goes to n - 1 - i, the end marker stays at n.
 CellRef reversed_number(Cell* x) {
     BitString bits = bits_from_value(x);
@@ -60,12 +48,6 @@ CellRef reversed_nan(double d) {
     return real_from_double(std::bit_cast<double>(out));
 }
 
-// The inner bytes of a text leaf x, or false for the empty text.
-bool text_units(Cell* x, std::string_view* inner) {
-    std::string unused;  // a leaf is viewed in place
-    return data_inner(x, unused, inner) && !inner->empty();
-}
-
 }  // namespace
 
 CellRef buck(Cell* x) {
@@ -79,13 +61,13 @@ CellRef buck(Cell* x) {
         case Kind::Blob: {
             std::string_view p = blob_payload(x);
             if (p.empty()) return leaves().Z;
-            return byte_text(static_cast<unsigned char>(p[0]));
+            return from_string(encode_text(p.substr(0, 1)));
         }
         case Kind::Data: {
             if (is_pair(x)) return CellRef(left_of(x));
-            std::string_view s;
-            if (!text_units(x, &s)) return leaves().Z;
-            return text_from_inner(s.substr(0, unit_end(s, 0)));
+            Elements e = text_elements(leaf_text(x));
+            if (e.count == 0) return leaves().Z;
+            return text_from_inner(e.slice(0, 1));
         }
         case Kind::Other: break;
     }
@@ -111,9 +93,9 @@ CellRef wave(Cell* x) {
         }
         case Kind::Data: {
             if (is_pair(x)) return CellRef(right_of(x));
-            std::string_view s;
-            if (!text_units(x, &s)) return leaves().Z;
-            return text_from_inner(s.substr(unit_end(s, 0)));
+            Elements e = text_elements(leaf_text(x));
+            if (e.count == 0) return leaves().Z;
+            return text_from_inner(e.slice(1, e.count));
         }
         case Kind::Other: break;
     }
@@ -132,10 +114,15 @@ CellRef flip(Cell* x) {
             return make_blob(std::string(p.rbegin(), p.rend()));
         }
         case Kind::Data: {
-            std::string store;
-            std::string_view s;
-            if (!data_inner(x, store, &s)) return leaves().Z;
-            return text_from_inner(reverse_units(s));
+            DataText t;
+            if (!data_text(x, t)) return leaves().Z;
+            Elements e = text_elements(t.text);
+            std::string out;
+            out.reserve(t.text.size());
+            out += '[';
+            for (size_t i = e.count; i-- > 0;) out += e.at(i);
+            out += ']';
+            return text_result(std::move(out));
         }
         case Kind::Other: break;
     }
@@ -152,11 +139,9 @@ CellRef real_of(Cell* x) {
             return real_from_double(std::strtod(blob_payload(x).data(), nullptr));
         case Kind::Data: {
             // the bytes inside the brackets: a text's "[" would stop the reading at once
-            if (is_leaf(x)) return real_from_double(std::atof(leaf_text(x).data() + 1));
-            std::string store;
-            std::string_view s;
-            if (!data_inner(x, store, &s)) return leaves().Z;
-            return real_from_double(std::atof(store.c_str() + 1));
+            DataText t;
+            if (!data_text(x, t)) return leaves().Z;
+            return real_from_double(std::atof(t.text.data() + 1));
         }
         case Kind::Other: break;
     }

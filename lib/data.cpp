@@ -10,8 +10,8 @@
 #include "core/analyse.h"
 #include "core/bits.h"
 #include "core/data.h"
+#include "core/datatext.h"
 #include "core/intern.h"
-#include "lib/texts.h"
 #include "lib/value.h"
 
 namespace ruk {
@@ -59,16 +59,6 @@ ValueKind kind_of(Cell* x) {
     ValueKind k = value_kind(x);
     if (k == ValueKind::iron && is_tree_form(x)) return ValueKind::zits;
     return k;
-}
-
-std::string_view inner_text(std::string_view text) {
-    return text.size() < 1 ? text : text.substr(1, text_end(text) - 1);
-}
-
-// A text leaf, or "Z" when it is too long to keep.
-CellRef text_result(std::string&& text) {
-    if (text.size() > kMaxText) return leaves().Z;
-    return from_string(std::move(text));
 }
 
 // A data pair, analysed as it is made, so that a long chain is never analysed by a deep
@@ -154,28 +144,20 @@ Spine spine_of(Cell* d) {
     return s;
 }
 
-// Element i (0 <= i < count) of a text as the machine gives it: a single byte as its
-// character form, a nested text as it stands.
-CellRef text_element(const Elements& e, size_t i) {
-    std::string_view el = e.at(i);
-    if (el.size() == 1) return from_bytes(char_form(static_cast<unsigned char>(el[0])));
-    return from_bytes(el);
-}
-
 CellRef look_data(int64_t i, Cell* x) {
     if (is_pair(x) && is_data_cell(x)) {
         Spine s = spine_of(x);
         Elements e = text_elements(leaf_text(s.text));
         size_t k = s.pairs.size();
         if (!element_index(i, e.count + k)) return leaves().Z;
-        if (size_t(i) < e.count) return text_element(e, size_t(i));
+        if (size_t(i) < e.count) return element_cell(e.at(size_t(i)));
         return CellRef(right_of(s.pairs[k - 1 - (size_t(i) - e.count)]));
     }
     DataText t;
     if (!data_text(x, t)) return leaves().Z;
     Elements e = text_elements(t.text);
     if (!element_index(i, e.count)) return leaves().Z;
-    return text_element(e, size_t(i));
+    return element_cell(e.at(size_t(i)));
 }
 
 // The text with element i replaced by the text `with`.
@@ -213,9 +195,9 @@ CellRef cork_data(int64_t i, Cell* e, Cell* x) {
             if (is_data_cell(e)) {
                 element = CellRef(e);
             } else {
-                std::string text;
-                if (!is_tree_form(e) || !tree_form_text(e, text)) return leaves().Z;
-                element = from_string(std::move(text));
+                DataText text;
+                if (!is_tree_form(e) || !data_text(e, text)) return leaves().Z;
+                element = from_bytes(text.text);
             }
             level = k - 1 - (size_t(i) - el.count);
             made = data_pair(CellRef(left_of(s.pairs[level])), std::move(element));
@@ -336,22 +318,11 @@ CellRef shared_copy(Cell* x) {
 
 // ---- identity and sharing -------------------------------------------------------------
 
-CellRef data_raws(CellRef call) {
-    auto a = call_arguments<2>(call.get());
-    if (!a) return leaves().Z;
-    return leaf_bool((*a)[0] == (*a)[1]);
-}
+CellRef data_raws(Cell* a, Cell* b) { return leaf_bool(a == b); }
 
-CellRef data_tern(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    return shared_copy((*a)[0]);
-}
+CellRef data_tern(Cell* x) { return shared_copy(x); }
 
-CellRef data_leak(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_leak(Cell* x) {
     // One count per cell, however often it is leaked: enough to keep it, and no count can
     // run over. The set is never destroyed, so the cells stay reachable to the very end.
     static auto* kept = new std::unordered_set<Cell*>;
@@ -359,23 +330,16 @@ CellRef data_leak(CellRef call) {
     return integer_from_int64(int64_t(reinterpret_cast<intptr_t>(x)));
 }
 
-CellRef data_type(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    return intern_text(value_kind_text(value_kind((*a)[0])));
-}
+CellRef data_type(Cell* x) { return intern_text(value_kind_text(value_kind(x))); }
 
 // ---- taking apart ---------------------------------------------------------------------
 
 // left and rght: the rest of a data value without its last element, and that element.
 // A tree form V (X J) (J p q) gives V (X J) p or V (X J) q.
-CellRef data_part(CellRef call, bool last_part) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_part(Cell* x, bool last_part) {
     Cell *p, *q;
     if (is_tree_form(x)) {
-        if (!split_payload(tree_payload(x), p, q)) return leaves().Z;
+        if (!split_payload(right_of(x), p, q)) return leaves().Z;  // V (X J) payload
         return apply(CellRef(left_of(x)), CellRef(last_part ? q : p));
     }
     if (!is_data_cell(x)) return leaves().Z;
@@ -384,23 +348,17 @@ CellRef data_part(CellRef call, bool last_part) {
     return last_part ? last : rest;
 }
 
-CellRef data_left(CellRef call) { return data_part(std::move(call), false); }
-CellRef data_rght(CellRef call) { return data_part(std::move(call), true); }
+CellRef data_left(Cell* x) { return data_part(x, false); }
+CellRef data_rght(Cell* x) { return data_part(x, true); }
 
-CellRef data_leaf(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
-    if (is_tree_form(x)) return leaf_bool(is_letter(tree_payload(x), 'K'));
+CellRef data_leaf(Cell* x) {
+    if (is_tree_form(x)) return leaf_bool(is_letter(right_of(x), 'K'));  // the payload
     if (!is_data_cell(x)) return leaves().Z;
     if (is_pair(x)) return leaves().H;  // a data pair always has a last element
     return leaf_bool(text_end(leaf_text(x)) <= 1);
 }
 
-CellRef data_tail(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_tail(CellRef call, Cell* x) {
     if (!is_blob(x)) return leaves().Z;
     size_t prefix = 0;
     uint64_t length = blob_length(x, &prefix);
@@ -413,11 +371,9 @@ CellRef data_tail(CellRef call) {
     return make_blob(blob_payload(x).substr(0, length - 1));
 }
 
-CellRef data_look(CellRef call) {
-    auto a = call_arguments<2>(call.get());
+CellRef data_look(Cell* index, Cell* x) {
     int64_t i;
-    if (!a || !clamped_integer((*a)[0], i)) return leaves().Z;
-    Cell* x = (*a)[1];
+    if (!clamped_integer(index, i)) return leaves().Z;
     switch (kind_of(x)) {
         case ValueKind::post: {
             std::string_view p = blob_payload(x);
@@ -444,12 +400,10 @@ CellRef data_look(CellRef call) {
     return leaves().Z;
 }
 
-CellRef data_into(CellRef call) {
-    auto a = call_arguments<3>(call.get());
+CellRef data_into(Cell* from, Cell* count, Cell* x) {
     int64_t start, length;
-    if (!a || !clamped_integer((*a)[0], start) || !clamped_integer((*a)[1], length) || length < 0)
+    if (!clamped_integer(from, start) || !clamped_integer(count, length) || length < 0)
         return leaves().Z;
-    Cell* x = (*a)[2];
     switch (kind_of(x)) {
         case ValueKind::post: {
             std::string_view p = blob_payload(x);
@@ -475,14 +429,7 @@ CellRef data_into(CellRef call) {
             Elements e = text_elements(t.text);
             if (start < 0) start += int64_t(e.count);
             if (!slice_fits(start, length, e.count)) return leaves().Z;
-            std::string out = "[";
-            if (length > 0) {
-                size_t from = e.span(size_t(start)).start;
-                Span last = e.span(size_t(start + length - 1));
-                out.append(t.text.substr(from, last.start + last.size - from));
-            }
-            out += ']';
-            return text_result(std::move(out));
+            return text_from_inner(e.slice(size_t(start), size_t(start + length)));
         }
         case ValueKind::iron: break;
     }
@@ -491,11 +438,7 @@ CellRef data_into(CellRef call) {
 
 // ---- building ---------------------------------------------------------------------------
 
-CellRef data_cats(CellRef call) {
-    auto a = call_arguments<2>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
-    Cell* y = (*a)[1];
+CellRef data_cats(Cell* x, Cell* y) {
     ValueKind k = kind_of(x);
     if (k == ValueKind::iron || kind_of(y) != k) return leaves().Z;
     switch (k) {
@@ -504,21 +447,21 @@ CellRef data_cats(CellRef call) {
                 decimal_from_bits(join_bits(bits_from_value(x), bits_from_value(y))));
         case ValueKind::post: {
             std::string_view p = blob_payload(x), q = blob_payload(y);
-            if (p.size() + q.size() > kMaxBlob) return leaves().Z;
+            if (p.size() + q.size() > kMaxBuilt) return leaves().Z;
             std::string both;
             both.reserve(p.size() + q.size());
             both.append(p).append(q);
-            return make_blob(both);
+            return blob_result(both);
         }
         case ValueKind::zits: {
             DataText s, t;
             if (!data_text(x, s) || !data_text(y, t)) return leaves().Z;
-            std::string_view p = inner_text(s.text), q = inner_text(t.text);
-            if (p.size() + q.size() + 2 > kMaxText) return leaves().Z;
+            std::string_view p = text_inner(s.text), q = text_inner(t.text);
+            if (p.size() + q.size() + 2 > kMaxBuilt) return leaves().Z;
             std::string out;
             out.reserve(p.size() + q.size() + 2);
             out.append("[").append(p).append(q).append("]");
-            return from_string(std::move(out));
+            return text_result(std::move(out));
         }
         case ValueKind::real: {
             // Only the floats with every exponent bit set (infinities and NaNs) join: the
@@ -541,12 +484,9 @@ CellRef data_cats(CellRef call) {
     return leaves().Z;
 }
 
-CellRef data_cork(CellRef call) {
-    auto a = call_arguments<3>(call.get());
+CellRef data_cork(CellRef call, Cell* index, Cell* e, Cell* x) {
     int64_t i;
-    if (!a || !clamped_integer((*a)[0], i)) return leaves().Z;
-    Cell* e = (*a)[1];
-    Cell* x = (*a)[2];
+    if (!clamped_integer(index, i)) return leaves().Z;
     switch (kind_of(x)) {
         case ValueKind::post: {
             std::optional<unsigned char> byte = cork_byte(e);
@@ -587,10 +527,7 @@ CellRef data_cork(CellRef call) {
 
 // ---- conversions ------------------------------------------------------------------------
 
-CellRef data_init(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_init(Cell* x) {
     switch (kind_of(x)) {
         case ValueKind::post: return CellRef(x);
         case ValueKind::real: return make_blob(leaf_text(x).substr(1, 8));
@@ -610,10 +547,7 @@ CellRef data_init(CellRef call) {
     return leaves().Z;
 }
 
-CellRef data_rows(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_rows(Cell* x) {
     switch (kind_of(x)) {
         case ValueKind::post: return text_result(encode_text(blob_payload(x)));
         case ValueKind::real: {
@@ -638,10 +572,7 @@ CellRef data_rows(CellRef call) {
     return leaves().Z;
 }
 
-CellRef data_lord(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_lord(Cell* x) {
     switch (kind_of(x)) {
         case ValueKind::post: {
             std::string_view p = blob_payload(x);
@@ -662,10 +593,7 @@ CellRef data_lord(CellRef call) {
     return leaves().Z;
 }
 
-CellRef data_lots(CellRef call) {
-    auto a = call_arguments<1>(call.get());
-    if (!a) return leaves().Z;
-    Cell* x = (*a)[0];
+CellRef data_lots(Cell* x) {
     switch (kind_of(x)) {
         case ValueKind::post: {
             // The payload's bytes in order, each lowest bit first, then the end marker.

@@ -13,33 +13,33 @@
 namespace ruk {
 
 // Identity and sharing.
-[[nodiscard]] CellRef data_raws(CellRef call);
-[[nodiscard]] CellRef data_tern(CellRef call);
-[[nodiscard]] CellRef data_leak(CellRef call);
-[[nodiscard]] CellRef data_type(CellRef call);
-// Taking apart.
-[[nodiscard]] CellRef data_left(CellRef call);
-[[nodiscard]] CellRef data_rght(CellRef call);
-[[nodiscard]] CellRef data_leaf(CellRef call);
-[[nodiscard]] CellRef data_tail(CellRef call);
-[[nodiscard]] CellRef data_look(CellRef call);
-[[nodiscard]] CellRef data_into(CellRef call);
-// Building.
-[[nodiscard]] CellRef data_cats(CellRef call);
-[[nodiscard]] CellRef data_cork(CellRef call);
+[[nodiscard]] CellRef data_raws(Cell* a, Cell* b);
+[[nodiscard]] CellRef data_tern(Cell* x);
+[[nodiscard]] CellRef data_leak(Cell* x);
+[[nodiscard]] CellRef data_type(Cell* x);
+// Taking apart. `tail` owns its call, to shorten a blob that nothing else holds in place.
+[[nodiscard]] CellRef data_left(Cell* x);
+[[nodiscard]] CellRef data_rght(Cell* x);
+[[nodiscard]] CellRef data_leaf(Cell* x);
+[[nodiscard]] CellRef data_tail(CellRef call, Cell* x);
+[[nodiscard]] CellRef data_look(Cell* index, Cell* x);
+[[nodiscard]] CellRef data_into(Cell* start, Cell* length, Cell* x);
+// Building. `cork` owns its call, to change a blob that nothing else holds in place.
+[[nodiscard]] CellRef data_cats(Cell* x, Cell* y);
+[[nodiscard]] CellRef data_cork(CellRef call, Cell* index, Cell* e, Cell* x);
 // Conversions.
-[[nodiscard]] CellRef data_init(CellRef call);
-[[nodiscard]] CellRef data_rows(CellRef call);
-[[nodiscard]] CellRef data_lord(CellRef call);
-[[nodiscard]] CellRef data_lots(CellRef call);
+[[nodiscard]] CellRef data_init(Cell* x);
+[[nodiscard]] CellRef data_rows(Cell* x);
+[[nodiscard]] CellRef data_lord(Cell* x);
+[[nodiscard]] CellRef data_lots(Cell* x);
 
 inline constexpr BuiltinRow kDataRows[] = {
-    row("cats", 2, &data_cats), row("cork", 3, &data_cork), row("init", 1, &data_init),
-    row("into", 3, &data_into), row("leaf", 1, &data_leaf), row("leak", 1, &data_leak),
-    row("left", 1, &data_left), row("look", 2, &data_look), row("lord", 1, &data_lord),
-    row("lots", 1, &data_lots), row("raws", 2, &data_raws), row("rght", 1, &data_rght),
-    row("rows", 1, &data_rows), row("tail", 1, &data_tail), row("tern", 1, &data_tern),
-    row("type", 1, &data_type),
+    by_hand<&data_cats>("cats"), by_hand<&data_cork>("cork"), by_hand<&data_init>("init"),
+    by_hand<&data_into>("into"), by_hand<&data_leaf>("leaf"), by_hand<&data_leak>("leak"),
+    by_hand<&data_left>("left"), by_hand<&data_look>("look"), by_hand<&data_lord>("lord"),
+    by_hand<&data_lots>("lots"), by_hand<&data_raws>("raws"), by_hand<&data_rght>("rght"),
+    by_hand<&data_rows>("rows"), by_hand<&data_tail>("tail"), by_hand<&data_tern>("tern"),
+    by_hand<&data_type>("type"),
 };
 inline constexpr std::span<const BuiltinRow> kDataBuiltins = kDataRows;
 

@@ -249,10 +249,10 @@ struct CSignature {
     using parameters = std::tuple<P...>;
     static constexpr size_t arity = sizeof...(P);
 };
-template <class R, class... P>
-CSignature<R, P...> c_signature(R (*)(P...));
-template <class R, class... P>
-CSignature<R, P...> c_signature(R (*)(P...) noexcept);
+// One overload for functions with and without noexcept: two would both take a noexcept
+// function, and some compilers find the choice ambiguous.
+template <class R, class... P, bool NoExcept>
+CSignature<R, P...> c_signature(R (*)(P...) noexcept(NoExcept));
 
 template <class Sig, auto Fn>
 struct Binding;
@@ -329,9 +329,63 @@ template <int64_t V>
     return {name, 0, &marshal::constant_value<V>};
 }
 
-// A table row for a builtin written by hand.
-[[nodiscard]] constexpr BuiltinRow row(std::string_view name, uint8_t arity, BuiltinFn fn) {
-    return {name, arity, fn};
+// ---- builtins written by hand -----------------------------------------------------
+//
+// A builtin written by hand is a function over its arguments, borrowed from the call first
+// to last, and states its arity once, by its parameters:
+//
+//   CellRef data_look(Cell* i, Cell* x);           by_hand<&data_look>("look")
+//
+// One that must own the call (to change an argument that nothing else holds) takes it
+// first, ahead of the arguments:
+//
+//   CellRef data_tail(CellRef call, Cell* x);      by_hand<&data_tail>("tail")
+//
+// A call with fewer arguments than that (a program that redefined the name with fewer
+// parameters makes such calls) gives "Z" without calling the function.
+
+namespace marshal {
+
+template <class F>
+struct HandWritten;
+template <class... P>
+struct HandWritten<CellRef (*)(P...)> {
+    static_assert((std::is_same_v<P, Cell*> && ...), "the arguments come as borrowed cells");
+    static constexpr bool owns_call = false;
+    static constexpr size_t arity = sizeof...(P);
+};
+template <class... P>
+struct HandWritten<CellRef (*)(CellRef, P...)> {
+    static_assert((std::is_same_v<P, Cell*> && ...), "the arguments come as borrowed cells");
+    static constexpr bool owns_call = true;
+    static constexpr size_t arity = sizeof...(P);
+};
+
+template <auto Fn, size_t... I>
+CellRef hand_written_apply([[maybe_unused]] CellRef&& call,
+                           [[maybe_unused]] const std::array<Cell*, sizeof...(I)>& args,
+                           std::index_sequence<I...>) {
+    if constexpr (HandWritten<decltype(Fn)>::owns_call)
+        return Fn(std::move(call), args[I]...);
+    else
+        return Fn(args[I]...);
+}
+
+template <auto Fn>
+CellRef hand_written_call(CellRef call) {
+    constexpr size_t n = HandWritten<decltype(Fn)>::arity;
+    std::optional<std::array<Cell*, n>> args = call_arguments<n>(call.get());
+    if (!args) return leaves().Z;
+    return hand_written_apply<Fn>(std::move(call), *args, std::make_index_sequence<n>{});
+}
+
+}  // namespace marshal
+
+// A table row for a builtin written by hand; its arity is the number of its arguments.
+template <auto Fn>
+[[nodiscard]] constexpr BuiltinRow by_hand(std::string_view name) {
+    return {name, static_cast<uint8_t>(marshal::HandWritten<decltype(Fn)>::arity),
+            &marshal::hand_written_call<Fn>};
 }
 
 }  // namespace ruk

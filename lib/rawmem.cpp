@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "core/data.h"
-#include "lib/texts.h"
+#include "core/datatext.h"
 
 namespace ruk {
 
@@ -36,11 +36,9 @@ void write_16(unsigned char* p, uint16_t v) noexcept { store(p, v); }
 void write_64(unsigned char* p, uint64_t v) noexcept { store(p, v); }
 void write_8(unsigned char* p, uint8_t v) noexcept { store(p, v); }
 
-CellRef copy_value(CellRef call) {
-    auto a = call_arguments<2>(call.get());
+CellRef copy_value(Cell* v, Cell* to) {
     int64_t address;
-    if (!a || !marshal::Argument<Addr>::read((*a)[1], address)) return leaves().Z;
-    Cell* v = (*a)[0];
+    if (!marshal::Argument<Addr>::read(to, address)) return leaves().Z;
     // The bytes to write; they may lie where they are written to, hence memmove.
     std::string_view bytes;
     BitString bits;
@@ -57,7 +55,7 @@ CellRef copy_value(CellRef call) {
             // The characters between the outer brackets, escapes as they stand; a data pair
             // and a tree form as the one text they stand for.
             if (!data_text(v, text)) return leaves().Z;
-            bytes = text.text.substr(1, text_end(text.text) - 1);
+            bytes = text_inner(text.text);
             break;
     }
     std::memmove(reinterpret_cast<unsigned char*>(static_cast<uintptr_t>(address)), bytes.data(),

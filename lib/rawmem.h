@@ -29,11 +29,11 @@ void write_64(unsigned char* p, uint64_t v) noexcept;
 void write_8(unsigned char* p, uint8_t v) noexcept;
 
 // copy value address: the value's bytes at the address; "I".
-[[nodiscard]] CellRef copy_value(CellRef call);
+[[nodiscard]] CellRef copy_value(Cell* value, Cell* address);
 
 // getw and getz are one operation, and so one implementation.
 inline constexpr BuiltinRow kRawMemoryRows[] = {
-    row("copy", 2, &copy_value),
+    by_hand<&copy_value>("copy"),
     binding<Int(Addr), &read_s32>("gets"),
     binding<Int(Addr), &read_u16>("gett"),
     binding<Int(Addr), &read_u32>("getu"),

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <span>
+#include <string>
 
-#include "core/leaves.h"
 #include "lib/chars.h"
 #include "lib/clock.h"
 #include "lib/cmemory.h"
@@ -88,8 +88,7 @@ constexpr Word kVocabulary[] = {
     {"type", 1},         {"ungetc", 2},      {"wave", 1},         {"write", 3},
 };
 
-// The families whose rows have landed. A name that no family implements stands on the
-// placeholder.
+// The families; together their rows implement every word of the vocabulary.
 constexpr std::span<const BuiltinRow> kFamilies[] = {
     kCharBuiltins,     kProcessBuiltins, kOperatorBuiltins, kDataBuiltins,
     kRawMemoryBuiltins, kStreamBuiltins,  kDirectoryBuiltins, kSocketBuiltins,
@@ -110,18 +109,18 @@ constexpr size_t word_index(std::string_view name) {
                                                          : std::size(kVocabulary);
 }
 
-// Every row names a word of the vocabulary, with its arity, and no word is implemented
-// twice.
+// Every row names a word of the vocabulary, with its arity, no word is implemented twice,
+// and none is left without a row.
 constexpr bool rows_match_vocabulary() {
     std::array<bool, std::size(kVocabulary)> seen{};
     for (std::span<const BuiltinRow> family : kFamilies)
         for (const BuiltinRow& r : family) {
             size_t i = word_index(r.name);
             if (i == std::size(kVocabulary) || seen[i]) return false;
-            if (kVocabulary[i].arity != r.arity) return false;
+            if (kVocabulary[i].arity != r.arity || r.implementation == nullptr) return false;
             seen[i] = true;
         }
-    return true;
+    return std::all_of(seen.begin(), seen.end(), [](bool b) { return b; });
 }
 
 static_assert(std::size(kVocabulary) == 224, "the vocabulary has 224 builtins");
@@ -130,7 +129,7 @@ static_assert(std::all_of(std::begin(kVocabulary), std::end(kVocabulary),
                           [](const Word& w) { return w.arity <= 7; }),
               "builtins take at most seven arguments");
 static_assert(rows_match_vocabulary(),
-              "every row is a word of the vocabulary with its arity, implemented once");
+              "every word of the vocabulary is implemented by exactly one row, with its arity");
 
 BuiltinTable& table() {
     static BuiltinTable t;
@@ -139,25 +138,15 @@ BuiltinTable& table() {
 
 }  // namespace
 
-CellRef placeholder_builtin(CellRef) { return leaves().Z; }
-
 const BuiltinTable& builtin_table() {
     BuiltinTable& t = table();
     if (!t.empty()) return t;
-    for (const Word& w : kVocabulary)
-        t.emplace(std::string(w.name), BuiltinEntry{w.arity, placeholder_builtin});
     for (std::span<const BuiltinRow> family : kFamilies)
-        for (const BuiltinRow& r : family) t.find(r.name)->second.implementation = r.implementation;
+        for (const BuiltinRow& r : family)
+            t.emplace(std::string(r.name), BuiltinEntry{r.arity, r.implementation});
     return t;
 }
 
 void reset_builtin_table() { table().clear(); }
-
-std::vector<std::string> placeholder_builtins() {
-    std::vector<std::string> names;
-    for (const auto& [name, entry] : builtin_table())
-        if (entry.implementation == placeholder_builtin) names.push_back(name);
-    return names;
-}
 
 }  // namespace ruk

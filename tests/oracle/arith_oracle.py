@@ -6,7 +6,8 @@ Reads requests from the file named by the first argument, one per line, and prin
 answer per line:
   int <op> <a> <b>   op one of plus dash mult over cent powa less gteq same diff, a and b
                      integer texts ("0" is the minus sign, "K" is zero); the answer is the
-                     canonical integer text, "K", "H" or "Z"
+                     canonical integer text, "K", "H" or "Z". Equality compares the texts:
+                     "K" is zero in value but equals only "K"
   bf <op> <a> <b>    a and b binary float texts (number leaves beginning "00"); op plus or
                      dash gives the exact sum or difference as the shortest binary float
                      text, op cmp gives -1, 0 or 1 by value (the NaN "00" below all)
@@ -21,6 +22,11 @@ def int_of(text):
     if len(text) > 1 and text[0] == "0":
         return -int(text[1:])
     return int(text)
+
+
+def text_of(text):
+    """The decimal text of an integer text: its canonical form, "K" as it stands."""
+    return text if text == "K" else text_of_int(int_of(text))
 
 
 def text_of_int(v):
@@ -138,7 +144,10 @@ def main():
     with open(sys.argv[1]) as f:
         for line in f:
             kind, op, a, b = line.split()
-            if kind == "int":
+            if kind == "int" and op in ("same", "diff"):
+                same = text_of(a) == text_of(b)
+                out.append("K" if same == (op == "same") else "H")
+            elif kind == "int":
                 out.append(int_op(op, int_of(a), int_of(b)))
             else:
                 out.append(bf_op(op, a, b))

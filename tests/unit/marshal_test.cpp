@@ -316,4 +316,36 @@ TEST(ValueKinds, CStringViewPointsIntoTheCell) {
     EXPECT_FALSE(c_string_view(lit("001").get()));
 }
 
+// ---- builtins written by hand ---------------------------------------------------------
+
+std::string hand_seen;
+CellRef two_arguments(Cell* a, Cell* b) {
+    hand_seen = std::string(leaf_text(a)) + " " + std::string(leaf_text(b));
+    return leaves().I;
+}
+// Keeps the call it owns, to show that it got the only count.
+CellRef owns_its_call(CellRef call, Cell* x) {
+    hand_seen = std::to_string(ref_count(call.get())) + " " + std::string(leaf_text(x));
+    return call;
+}
+
+TEST(ByHand, ArityIsTheNumberOfArgumentsAndTheyComeInOrder) {
+    constexpr BuiltinRow two = by_hand<&two_arguments>("probe");
+    static_assert(two.arity == 2);
+    EXPECT_TRUE(two.implementation(call_cell({lit("first"), lit("second")})).same(leaves().I));
+    EXPECT_EQ(hand_seen, "first second");
+    // A call too short for the arity never reaches the function.
+    hand_seen.clear();
+    EXPECT_TRUE(two.implementation(call_cell({lit("only")})).same(leaves().Z));
+    EXPECT_EQ(hand_seen, "");
+
+    constexpr BuiltinRow owning = by_hand<&owns_its_call>("probe");
+    static_assert(owning.arity == 1);
+    CellRef c = call_cell({lit("x")});
+    Cell* cell = c.get();
+    CellRef back = owning.implementation(std::move(c));
+    EXPECT_EQ(hand_seen, "1 x");
+    EXPECT_EQ(back.get(), cell);
+}
+
 }  // namespace

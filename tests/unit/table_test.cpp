@@ -1,5 +1,5 @@
-// The builtin table: its vocabulary, the placeholder list, and the builtins implemented so
-// far (constants, process control, errno, the standard streams, character classes, abs).
+// The builtin table: its vocabulary, and the builtins of the small families (constants,
+// process control, errno, the standard streams, character classes, abs).
 #include "lib/table.h"
 #include "tests/unit/builtin_calls.h"
 
@@ -16,7 +16,6 @@
 #include <ctime>
 #include <fstream>
 #include <initializer_list>
-#include <iostream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -65,9 +64,6 @@ const char* const kByArity[8] = {
     "getnameinfo",
 };
 
-// The builtins whose families have not landed, by family.
-const char* const kStillToCome[] = {};
-
 std::vector<std::string> words(const char* text) {
     std::istringstream in(text);
     std::vector<std::string> out;
@@ -99,29 +95,6 @@ TEST(BuiltinTable, HoldsTheVocabularyWithItsArities) {
     EXPECT_EQ(actual, expected);
 }
 
-TEST(BuiltinTable, PlaceholderListIsExactlyTheFamiliesStillToCome) {
-    std::vector<std::string> still = placeholder_builtins();
-    std::cout << still.size() << " builtins on the placeholder:";
-    for (const std::string& n : still) std::cout << ' ' << n;
-    std::cout << '\n';
-
-    std::set<std::string> expected;
-    for (const char* family : kStillToCome)
-        for (const std::string& w : words(family))
-            EXPECT_TRUE(expected.insert(w).second) << w << " in two families";
-    EXPECT_EQ(std::set<std::string>(still.begin(), still.end()), expected);
-    EXPECT_EQ(still.size(), expected.size());  // no name listed twice either
-
-    // The placeholder answers the shared "Z" and lets go of the whole call.
-    (void)leaves();
-    uint64_t live = cell_stats().live;
-    {
-        CellRef r = placeholder_builtin(apply2(lit("socket"), num(2), num(3)));
-        EXPECT_TRUE(r.same(leaves().Z));
-    }
-    EXPECT_EQ(cell_stats().live, live);
-}
-
 TEST(BuiltinTable, BuiltOnceKeptAndRebuiltAfterReset) {
     const BuiltinTable* first = &builtin_table();
     BuiltinTable copy = *first;
@@ -138,7 +111,7 @@ TEST(BuiltinTable, BuiltOnceKeptAndRebuiltAfterReset) {
 TEST(BuiltinTable, OnlyEqualConstantsShareAnImplementation) {
     std::map<BuiltinFn, std::vector<std::string>> by_fn;
     for (const auto& [name, e] : builtin_table())
-        if (e.implementation != placeholder_builtin) by_fn[e.implementation].push_back(name);
+        by_fn[e.implementation].push_back(name);
     std::vector<std::vector<std::string>> shared;
     for (const auto& [fn, names] : by_fn)
         if (names.size() > 1) shared.push_back(names);
