@@ -18,7 +18,7 @@ LIMIT = 256 << 20
 PROGRAMS = {
     "a number squared forever": (r"a\gg 2,gg\n\gg(n*n)", b""),
     "a power with 600 million digits": (r"a\2^2000000000", b""),
-    "a text doubled forever": (r"a\tt [ab],tt\x\tt(x+x)", b""),
+    "texts doubled and all kept": (r"a\tt [ab],tt\x\(tt(x+x))+x", b""),
     "a recursion without end (compiled)": (r"a\rr 0,rr\n\1+(rr(n+1))", b""),
     "output written before memory ran out": (r"a\x{puts (init [hi])}gg 2,gg\n\gg(n*n)", b"hi\n"),
 }
