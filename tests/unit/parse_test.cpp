@@ -232,6 +232,21 @@ TEST(Grammar, ItemsAndCallLists) {
     EXPECT_EQ(tree("[x]\n[y]"), "([y] [x])");
 }
 
+TEST(Grammar, AGroupAfterACommaDependsOnTheGroupAroundIt) {
+    // a comma that separates arguments or list items starts a new word: a plain group
+    EXPECT_EQ(tree("f(a,(b))"), "((f a) b)");
+    EXPECT_EQ(tree("f(a,(b)(c),(d))"), "(((f a) (b c)) d)");
+    EXPECT_EQ(tree("{a,(b)}"), "((({ }) ((, a) b)) })");
+    // inside a plain group a comma belongs to an item ("a," or "," alone), and a group
+    // after it is a call
+    EXPECT_EQ(tree("~(a,(b))"), "(~ (a, b))");
+    EXPECT_EQ(tree("~(a,(b),(c))"), "(~ (((a, b) ,) c))");
+    EXPECT_EQ(tree("~(f(a,(b)),(c))"), "(~ ((((f a) b) ,) c))");
+    EXPECT_EQ(tree("~({a,(b)},(c))"), "(~ ((({ }) ((, a) b)) (, c)))");
+    // so does a comma outside every group of the text parsed
+    EXPECT_EQ(tree("a,(b)"), "(a, b)");
+}
+
 TEST(Grammar, UnaryPrefixPostfixAndRuns) {
     EXPECT_EQ(tree("~x"), "(~ x)");
     EXPECT_EQ(tree("x!~"), "(~ (! x))");
