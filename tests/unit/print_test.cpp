@@ -183,4 +183,18 @@ TEST(Printer, LongChainsBothWaysWithoutRecursion) {
     }
 }
 
+TEST(Printer, ALongListIsCutAtExactlyTheLimit) {
+    // (V K (V K ... )): each pair's form is known from the first leaf of its right part,
+    // long before the list ends, so the cut keeps the exact beginning
+    const size_t n = 2500000;  // about 10 MB printed
+    CellRef head = A(L("V"), L("K"));
+    CellRef list = L("K");
+    for (size_t i = 0; i < n; ++i) list = A(head, std::move(list));
+    std::string p = print_term(list);
+    std::string want;
+    while (want.size() < kPrintLimit) want += "(VK ";
+    want.resize(kPrintLimit);
+    EXPECT_EQ(p, want + std::string(kCutMarker));
+}
+
 }  // namespace
