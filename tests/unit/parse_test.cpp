@@ -439,12 +439,10 @@ TEST(Scale, OperatorChainsAMillionLong) {
     // left grouping: ((+ ((+ 1) 1)) 1); right grouping: ((^ 1) ((^ 1) 1))
     expect_levels("1" + repeat("+1", n - 1), {{{"ll", "+"}, {"r", "1"}}, "lr"}, n - 1, "1");
     expect_levels("1" + repeat("^1", n - 1), {{{"ll", "^"}, {"lr", "1"}}, "r"}, n - 1, "1");
-    expect_levels("a" + repeat(";a", n - 1), {{{"ll", ";"}}, "r"}, n - 1, "a");
     expect_levels(repeat("p\\", n - 1) + "e", {{{"ll", "\\"}, {"lr", "p"}}, "r"}, n - 1, "e");
     expect_levels(repeat("x{1}", n - 1) + "e", {{{"lll", "{"}, {"lr", "1"}}, "r"}, n - 1, "e");
-    // blanks, juxtaposition and call chains: (((a a) a) a); a line applies the next line to
-    // the one before: (a (a (a a)))
-    expect_levels("a" + repeat(" a", n - 1), {{{"r", "a"}}, "l"}, n - 1, "a");
+    // lines, juxtaposition and call chains: a line applies the next line to the one before,
+    // (a (a (a a))); juxtaposed items apply left to right, (((I I) I) I)
     expect_levels("a" + repeat("\na", n - 1), {{{"l", "a"}}, "r"}, n - 1, "a");
     expect_levels(repeat("I", n), {{{"r", "I"}}, "l"}, n - 1, "I");
     expect_levels("f" + repeat("(x)", n), {{{"r", "x"}}, "l"}, n, "f");
