@@ -169,6 +169,27 @@ constexpr OpSlots make_op_slots() {
 }
 constexpr OpSlots kOpSlots = make_op_slots();
 
+// Every bracket group is parsed when the scan meets its closer, after the groups inside
+// it, so the parse of one group's text never descends into another: a group inside it is
+// looked up among the terms already made. The calls that remain go down the binary levels
+// (each call a strictly tighter level than its caller) and end in the unary levels and
+// items, so their depth is bounded whatever the nesting of the text.
+
+// The term of a closed group, waiting for the text around it to be parsed. A call list
+// leaves one per argument, in order.
+struct Made {
+    uint32_t open;  // offset of the group's "(" or "{"
+    bool call;      // an argument of a call list
+    CellRef term;
+};
+
+// A group whose closer the scan has not met yet.
+struct Open {
+    uint32_t open;       // offset of its "(" or "{"
+    uint32_t kids : 31;  // where the terms of the groups inside it begin in Parser::made
+    uint32_t call : 1;   // a "(" that continues a word: a call list
+};
+
 struct Parser {
     const Source* src;
     const char* s;
@@ -176,6 +197,11 @@ struct Parser {
     std::array<CellRef, kOpSlots.count + 1> ops;
     size_t bad_begin = std::numeric_limits<size_t>::max();  // leftmost meaningless item
     size_t bad_end = 0;
+    // Closed groups whose surrounding text is not parsed yet, in text order;
+    // made[kids, kids_end) are those directly inside the text being parsed.
+    std::vector<Made> made{};
+    size_t kids = 0;
+    size_t kids_end = 0;
 };
 
 // One-character leaf for an operator character.
@@ -191,6 +217,15 @@ CellRef op(Parser& p, char c) {
 CellRef placeholder(Parser& p) { return op(p, '}'); }
 
 CellRef expr(Parser& p, size_t lo, size_t hi, int from);
+
+// The first term made for the group opening at `open`, which lies directly inside the
+// text being parsed.
+Made& made_for(Parser& p, size_t open) {
+    auto b = p.made.begin() + ptrdiff_t(p.kids), e = p.made.begin() + ptrdiff_t(p.kids_end);
+    auto it = std::lower_bound(b, e, open, [](const Made& m, size_t o) { return m.open < o; });
+    RUK_ASSERT(it != e && it->open == open);
+    return *it;
+}
 
 // Calls f(begin, end) for each piece of [lo, hi) between top-level commas.
 template <class F>
@@ -222,7 +257,9 @@ CellRef brace_list(Parser& p, size_t lo, size_t hi) {
 CellRef item_term(Parser& p, size_t lo, size_t hi) {
     if (p.s[lo] == '(') {
         RUK_ASSERT(p.partner[lo] == hi - 1);
-        return expr(p, lo + 1, hi - 1, 1);
+        Made& group = made_for(p, lo);
+        RUK_ASSERT(!group.call);
+        return std::move(group.term);
     }
     CellRef leaf = atom_leaf(std::string_view(p.s + lo, hi - lo));
     if (leaf) return leaf;
@@ -241,9 +278,11 @@ CellRef word(Parser& p, size_t lo, size_t hi) {
         size_t j = item_end(*p.src, i, hi);
         if (p.s[i] == '(') {
             // call list: c(d,e) = ((c d) e), g() = (g })
-            for_each_comma_piece(p.s, p.partner, i + 1, j - 1, [&](size_t b, size_t e) {
-                acc = apply(std::move(acc), expr(p, b, e, 1));
-            });
+            size_t k = size_t(&made_for(p, i) - p.made.data());
+            for (; k < p.kids_end && p.made[k].open == i; ++k) {
+                RUK_ASSERT(p.made[k].call);
+                acc = apply(std::move(acc), std::move(p.made[k].term));
+            }
         } else {
             acc = apply(std::move(acc), item_term(p, i, j));
         }
@@ -266,7 +305,7 @@ size_t next_unary(const Parser& p, size_t i, size_t hi) {
 // accumulator; within a piece the run's last character applies first:
 // "g~!x" = (g (~ (! x))).
 // [lo, hi) neither starts nor ends with a unary character.
-[[gnu::noinline]] CellRef unary_runs(Parser& p, size_t lo, size_t hi) {
+CellRef unary_runs(Parser& p, size_t lo, size_t hi) {
     size_t r = next_unary(p, lo, hi);
     CellRef acc = word(p, lo, r);
     while (r < hi) {
@@ -310,7 +349,7 @@ CellRef build(Parser& p, char c, CellRef x, CellRef y) {
 }
 
 // Left grouping: "a-b-c" = ((- ((- a) b)) c). Cuts are met left to right.
-[[gnu::noinline]] CellRef left_group(Parser& p, size_t lo, size_t hi, int level) {
+CellRef left_group(Parser& p, size_t lo, size_t hi, int level) {
     CellRef acc;
     char pending = 0;
     size_t start = lo;
@@ -332,18 +371,18 @@ CellRef build(Parser& p, char c, CellRef x, CellRef y) {
 
 // Right grouping: "a=b=c" = ((= a) ((= b) c)). Cuts are met right to left, so the
 // accumulator always holds everything right of the pending cut. A "{" cut's right
-// operand starts after its "}", and what lies between is its brace list.
-[[gnu::noinline]] CellRef right_group(Parser& p, size_t lo, size_t hi, int level) {
+// operand starts after its "}", and the group holds its brace list.
+CellRef right_group(Parser& p, size_t lo, size_t hi, int level) {
     struct Cut {
         char c = 0;
-        size_t list_begin = 0, list_end = 0;
+        size_t open = 0;  // of a "{" cut
     };
     CellRef acc;
     Cut pending;
     size_t seg_end = hi;
     auto combine = [&](CellRef x) {
         if (pending.c == '{')
-            acc = apply3(op(p, '{'), std::move(x), brace_list(p, pending.list_begin, pending.list_end),
+            acc = apply3(op(p, '{'), std::move(x), std::move(made_for(p, pending.open).term),
                          std::move(acc));
         else
             acc = build(p, pending.c, std::move(x), std::move(acc));
@@ -354,7 +393,7 @@ CellRef build(Parser& p, char c, CellRef x, CellRef y) {
         size_t right_begin = i + 1;
         if (is_closer(c)) {
             size_t o = p.partner[i];
-            if (p.s[o] == '{' && level == 1) cut = {'{', o + 1, i};
+            if (p.s[o] == '{' && level == 1) cut = {'{', o};
             i = o;
         } else if (level_of(c) == level) {
             cut.c = c;
@@ -387,6 +426,71 @@ CellRef expr(Parser& p, size_t lo, size_t hi, int from) {
     if (mask == 0) return unary(p, lo, hi);
     int level = __builtin_ctz(mask);
     return kTable.right[level] ? right_group(p, lo, hi, level) : left_group(p, lo, hi, level);
+}
+
+// Whether the "(" at `at` continues the word before it, which makes it a call list; a "("
+// that begins a word is a plain group. The levels above the items leave no operator or
+// blank inside a word, so a word begins at the start of the text, after an operator, a
+// blank, an opener or a brace group, and after a comma that separates the items of a call
+// list or braces; directly inside a plain group a comma is part of an item ("~(a,(b))"
+// is ~ applied to "a," applied to b). `around` is the innermost group open around `at`.
+bool continues_word(const char* s, size_t begin, size_t at, const Open* around) {
+    if (at == begin) return false;
+    char c = s[at - 1];
+    if (c == ')' || c == ']') return true;
+    if (c == ',') return around == nullptr || (s[around->open] == '(' && !around->call);
+    return is_name_char(c) || is_digit_char(c) || is_other(c);
+}
+
+// Parses the group from `g.open` to `close` as its kind asks (a plain group as one
+// expression, a call list or braces item by item), now that every group inside it is
+// made, and puts its terms in place of theirs.
+void close_group(Parser& p, const Open& g, size_t close) {
+    size_t n = p.made.size();
+    p.kids = g.kids;
+    p.kids_end = n;
+    size_t lo = size_t(g.open) + 1;
+    if (p.s[g.open] == '{') {
+        CellRef list = brace_list(p, lo, close);
+        p.made.push_back({g.open, false, std::move(list)});
+    } else if (!g.call) {
+        CellRef term = expr(p, lo, close, 1);
+        p.made.push_back({g.open, false, std::move(term)});
+    } else {
+        for_each_comma_piece(p.s, p.partner, lo, close, [&](size_t b, size_t e) {
+            CellRef arg = expr(p, b, e, 1);
+            p.made.push_back({g.open, true, std::move(arg)});
+        });
+    }
+    for (size_t k = g.kids; k < n; ++k) RUK_ASSERT(!p.made[k].term);  // each inner group used once
+    p.made.erase(p.made.begin() + ptrdiff_t(g.kids), p.made.begin() + ptrdiff_t(n));
+}
+
+// The whole of [lo, hi): its groups innermost first, then the text around them.
+CellRef parse_range(Parser& p, size_t lo, size_t hi) {
+    std::vector<Open> open;
+    for (size_t i = lo; i < hi; ++i) {
+        char c = p.s[i];
+        if (c == '[') {
+            i = p.partner[i];  // a literal is one leaf
+        } else if (c == '(' || c == '{') {
+            const Open* around = open.empty() ? nullptr : &open.back();
+            bool call = c == '(' && continues_word(p.s, lo, i, around);
+            RUK_ASSERT(p.made.size() < (size_t(1) << 31));
+            open.push_back({uint32_t(i), uint32_t(p.made.size()), call});
+        } else if (c == ')' || c == '}') {
+            RUK_ASSERT(!open.empty() && open.back().open == p.partner[i]);
+            Open g = open.back();
+            open.pop_back();
+            close_group(p, g, i);
+        }
+    }
+    RUK_ASSERT(open.empty());
+    p.kids = 0;
+    p.kids_end = p.made.size();
+    CellRef term = expr(p, lo, hi, 1);
+    for (const Made& m : p.made) RUK_ASSERT(!m.term);
+    return term;
 }
 
 }  // namespace
@@ -431,7 +535,7 @@ CellRef parse_expression(const Source& src, Segment range, Report& error) {
     RUK_ASSERT(range.begin <= range.end && range.end <= src.text.size());
     RUK_ASSERT(src.partner.size() == src.text.size());
     Parser p{&src, src.text.data(), src.partner.data(), {}};
-    CellRef term = expr(p, range.begin, range.end, 1);
+    CellRef term = parse_range(p, range.begin, range.end);
     if (p.bad_end == 0) return term;
     std::string message = "Unexpected item ";
     message.append(src.text, p.bad_begin, p.bad_end - p.bad_begin);

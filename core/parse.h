@@ -59,12 +59,13 @@ struct Segment {
     return split_commas(src, Segment{0, src.text.size()});
 }
 
-// Parses [range) of an indexed Source as a whole expression. An item that has no
-// meaning (two or more characters starting with something other than a digit, a name
-// character, "[" or "(", such as ",," in "~(,,)") makes the result empty and sets
-// `error` to type "Parse", position = the item's offset in the whole text, text
-// "Parse[" + position code + "]Unexpected item " + item + "."; with several such items
-// the leftmost is reported. `error` is left alone on success.
+// Parses [range) of an indexed Source as a whole expression; its depth of calls is
+// bounded however deep the brackets nest. An item that has no meaning (two or more
+// characters starting with something other than a digit, a name character, "[" or "(",
+// such as ",," in "~(,,)") makes the result empty and sets `error` to type "Parse",
+// position = the item's offset in the whole text, text "Parse[" + position code +
+// "]Unexpected item " + item + "."; with several such items the leftmost is reported.
+// `error` is left alone on success.
 [[nodiscard]] CellRef parse_expression(const Source& src, Segment range, Report& error);
 
 }  // namespace ruk

@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <random>
 #include <string>
 #include <string_view>
 
 #include "core/print.h"
-#include "core/stack.h"
 
 using namespace ruk;
 using namespace std::string_literals;
@@ -234,6 +232,21 @@ TEST(Grammar, ItemsAndCallLists) {
     EXPECT_EQ(tree("[x]\n[y]"), "([y] [x])");
 }
 
+TEST(Grammar, AGroupAfterACommaDependsOnTheGroupAroundIt) {
+    // a comma that separates arguments or list items starts a new word: a plain group
+    EXPECT_EQ(tree("f(a,(b))"), "((f a) b)");
+    EXPECT_EQ(tree("f(a,(b)(c),(d))"), "(((f a) (b c)) d)");
+    EXPECT_EQ(tree("{a,(b)}"), "((({ }) ((, a) b)) })");
+    // inside a plain group a comma belongs to an item ("a," or "," alone), and a group
+    // after it is a call
+    EXPECT_EQ(tree("~(a,(b))"), "(~ (a, b))");
+    EXPECT_EQ(tree("~(a,(b),(c))"), "(~ (((a, b) ,) c))");
+    EXPECT_EQ(tree("~(f(a,(b)),(c))"), "(~ ((((f a) b) ,) c))");
+    EXPECT_EQ(tree("~({a,(b)},(c))"), "(~ ((({ }) ((, a) b)) (, c)))");
+    // so does a comma outside every group of the text parsed
+    EXPECT_EQ(tree("a,(b)"), "(a, b)");
+}
+
 TEST(Grammar, UnaryPrefixPostfixAndRuns) {
     EXPECT_EQ(tree("~x"), "(~ x)");
     EXPECT_EQ(tree("x!~"), "(~ (! x))");
@@ -315,83 +328,129 @@ TEST(Grammar, RandomCheckedTextsParseOrReportWithoutAsserting) {
 }
 
 // ---- size and depth ----------------------------------------------------------------
+//
+// These run on the ordinary thread stack, which a parser that recursed per bracket or per
+// operator would overflow long before a million levels.
 
-// Runs the body on the interpreter's big stack, as the real front end does.
-void on_big_stack(const std::function<void()>& body) {
-    run_on_big_stack([&] {
-        body();
-        return 0;
-    });
+constexpr size_t kDeep = 1000000;
+
+std::string repeat(std::string_view piece, size_t n) {
+    std::string s;
+    s.reserve(piece.size() * n);
+    for (size_t i = 0; i < n; ++i) s += piece;
+    return s;
 }
 
-TEST(Scale, DeepNestingParses) {
-    on_big_stack([] {
-        const size_t n = 100000;
-        uint64_t live = cell_stats().live;
-        Report e;
-        {
-            std::string nest(n, '(');
-            nest += 'x';
-            nest.append(n, ')');
-            CellRef t = parse_text(nest, e);
-            ASSERT_TRUE(t);
-            EXPECT_EQ(t.view(), "x");
-        }
-        {
-            std::string lit = "f";
-            lit.append(n, '[');
-            lit += 'x';
-            lit.append(n, ']');
-            CellRef t = parse_text(lit, e);
-            ASSERT_TRUE(t);
-            EXPECT_EQ(leaf_text(right_of(t.get())).size(), 2 * n + 1);
-        }
-        {
-            CellRef t = parse_text(std::string(n, '{') + std::string(n, '}'), e);
-            ASSERT_TRUE(t);
-            std::string p = print_term(t);
-            EXPECT_EQ(p.substr(0, 12), "({} ({} ({} ");  // ((({ }) L) })
-        }
-        {
-            std::string calls;
-            for (size_t i = 0; i < n; ++i) calls += "f(";
-            calls += 'x';
-            calls.append(n, ')');
-            CellRef t = parse_text(calls, e);
-            ASSERT_TRUE(t);
-            std::string p = print_term(t);
-            EXPECT_EQ(p.size(), 4 * n + 1);  // "(f (f ... x))"
-        }
-        EXPECT_TRUE(e.ok());
-        EXPECT_EQ(cell_stats().live, live);  // every term freed
-    });
+// The child of c along `path` ("l" left, "r" right), or null where a leaf is in the way.
+Cell* at(Cell* c, std::string_view path) {
+    for (char step : path) {
+        if (c == nullptr || !is_pair(c)) return nullptr;
+        c = step == 'l' ? left_of(c) : right_of(c);
+    }
+    return c;
 }
 
-TEST(Scale, LongChainsParse) {
-    on_big_stack([] {
-        uint64_t live = cell_stats().live;
-        Report e;
-        {
-            // a million-term chain at one level, a long unary run, a long right-grouped chain
-            std::string chain = "1";
-            for (int i = 1; i < 1000000; ++i) chain += "+1";
-            CellRef t = parse_text(chain, e);
-            ASSERT_TRUE(t);
-            EXPECT_EQ(print_term(t).substr(0, 9), "(+ (+ (+ ");
-            const size_t m = 300000;
-            std::string run(m, '~');
-            run += 'x';
-            run.append(m, '!');
-            CellRef r = parse_text(run, e);
-            ASSERT_TRUE(r);
-            std::string a = "1";
-            for (size_t i = 1; i < m; ++i) a += "=1";
-            CellRef s = parse_text(a, e);
-            ASSERT_TRUE(s);
-        }
-        EXPECT_TRUE(e.ok());
-        EXPECT_EQ(cell_stats().live, live);  // every term freed
-    });
+bool is_leaf_of(Cell* c, std::string_view text) {
+    return c != nullptr && is_leaf(c) && leaf_text(c) == text;
+}
+
+// One level of a nested term: the leaves it holds at the given paths, and the path down
+// to the next level.
+struct Level {
+    std::vector<std::pair<std::string, std::string>> leaves;
+    std::string next;
+};
+
+// Parses `text` as one expression and checks that it is `levels` nested levels, without
+// recursion, around the leaf `bottom`.
+void expect_levels(const std::string& text, const Level& level, size_t levels,
+                   std::string_view bottom) {
+    Report e;
+    CellRef t = parse_text(text, e);
+    ASSERT_TRUE(t) << e.text;
+    Cell* c = t.get();
+    size_t n = 0;
+    for (;; ++n) {
+        bool holds = true;
+        for (const auto& [path, leaf] : level.leaves)
+            holds = holds && is_leaf_of(at(c, path), leaf);
+        Cell* next = holds ? at(c, level.next) : nullptr;
+        if (next == nullptr) break;
+        c = next;
+    }
+    EXPECT_EQ(n, levels) << text.substr(0, 20);
+    EXPECT_TRUE(is_leaf_of(c, bottom)) << text.substr(0, 20);
+}
+
+TEST(Scale, EveryBracketKindNestsAMillionDeep) {
+    const size_t n = kDeep;
+    uint64_t live = cell_stats().live;
+    Report e;
+    // plain groups vanish
+    CellRef t = parse_text(repeat("(", n) + "x" + repeat(")", n), e);
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t.view(), "x");
+    // a text literal is one leaf, however deep
+    t = parse_text("f" + repeat("[", n) + "x" + repeat("]", n), e);
+    ASSERT_TRUE(t);
+    EXPECT_EQ(leaf_text(right_of(t.get())).size(), 2 * n + 1);
+    t = CellRef();
+    EXPECT_TRUE(e.ok());
+    // call lists, as the only and as a later argument: (f (f ... x)), ((f a) ((f a) ... x))
+    expect_levels(repeat("f(", n) + "x" + repeat(")", n), {{{"l", "f"}}, "r"}, n, "x");
+    expect_levels(repeat("f(a,", n) + "x" + repeat(")", n), {{{"ll", "f"}, {"lr", "a"}}, "r"}, n,
+                  "x");
+    // a plain group after a unary operator keeps its commas in items: (~ (a, (~ (a, ... x))))
+    expect_levels(repeat("~(a,", n) + "x" + repeat(")", n), {{{"l", "~"}, {"rl", "a,"}}, "rr"}, n,
+                  "x");
+    // brace lists, ((({ }) L) }) around the next level L, and brace forms as values
+    expect_levels(repeat("{", n) + repeat("}", n), {{{"lll", "{"}, {"llr", "}"}, {"r", "}"}}, "lr"},
+                  n, "}");
+    expect_levels(repeat("x{", n) + "y" + repeat("}z", n), {{{"llr", "x"}, {"r", "z"}}, "lr"}, n,
+                  "y");
+    // all of them in turn: ({f([a]x)}) is ((({ }) (f ([a] x))) }) around the next level
+    expect_levels(repeat("({f([a]", n) + "x" + repeat(")})", n),
+                  {{{"lll", "{"}, {"lrl", "f"}, {"lrrl", "[a]"}}, "lrrr"}, n, "x");
+    EXPECT_EQ(cell_stats().live, live);  // every term freed
+}
+
+TEST(Scale, FaultsAMillionBracketsDeepAreReported) {
+    const size_t n = kDeep;
+    const std::string open = repeat("(", n), close = repeat(")", n);
+    // a meaningless item at the bottom
+    Report e;
+    EXPECT_FALSE(parse_text(open + "~(,,)" + close, e));
+    EXPECT_EQ(e.type, ReportType::Parse);
+    EXPECT_EQ(e.position, int64_t(n) + 2);
+    // a misfit and a comma outside a call list at the bottom, found on the raw text
+    Report m = check_brackets(open + "]" + close);
+    EXPECT_EQ(m.type, ReportType::Match);
+    EXPECT_EQ(m.position, int64_t(n) - 1);
+    EXPECT_EQ(m.text, "Match[" + position_code(int64_t(n) - 1) + "]Doesn't fit ']' at [" +
+                          position_code(int64_t(n)) + "].");
+    Report c = check_brackets(open + "x+(a,b)" + close);
+    EXPECT_EQ(c.type, ReportType::Comma);
+    EXPECT_EQ(c.position, int64_t(n) + 4);
+}
+
+TEST(Scale, OperatorChainsAMillionLong) {
+    const size_t n = kDeep;
+    uint64_t live = cell_stats().live;
+    // left grouping: ((+ ((+ 1) 1)) 1); right grouping: ((^ 1) ((^ 1) 1))
+    expect_levels("1" + repeat("+1", n - 1), {{{"ll", "+"}, {"r", "1"}}, "lr"}, n - 1, "1");
+    expect_levels("1" + repeat("^1", n - 1), {{{"ll", "^"}, {"lr", "1"}}, "r"}, n - 1, "1");
+    expect_levels(repeat("p\\", n - 1) + "e", {{{"ll", "\\"}, {"lr", "p"}}, "r"}, n - 1, "e");
+    expect_levels(repeat("x{1}", n - 1) + "e", {{{"lll", "{"}, {"lr", "1"}}, "r"}, n - 1, "e");
+    // lines, juxtaposition and call chains: a line applies the next line to the one before,
+    // (a (a (a a))); juxtaposed items apply left to right, (((I I) I) I)
+    expect_levels("a" + repeat("\na", n - 1), {{{"l", "a"}}, "r"}, n - 1, "a");
+    expect_levels(repeat("I", n), {{{"r", "I"}}, "l"}, n - 1, "I");
+    expect_levels("f" + repeat("(x)", n), {{{"r", "x"}}, "l"}, n, "f");
+    // unary operators: (~ (~ ... x)), (! (! ... x)), and runs inside a word ((g (~ x)) (~ x))
+    expect_levels(repeat("~", n) + "x", {{{"l", "~"}}, "r"}, n, "x");
+    expect_levels("x" + repeat("!", n), {{{"l", "!"}}, "r"}, n, "x");
+    expect_levels("g" + repeat("~x", n), {{{"rl", "~"}, {"rr", "x"}}, "l"}, n, "g");
+    EXPECT_EQ(cell_stats().live, live);  // every term freed
 }
 
 }  // namespace

@@ -105,6 +105,59 @@ TEST(Printer, AgreesWithThePlainRulesOnRandomTerms) {
     }
 }
 
+TEST(Printer, CutKeepsExactlyTheFirstBytesOfTheWholeForm) {
+    // "1," and "a~" begin with glue and end tight: their joins stay undecided longest
+    const std::vector<std::string> leaves = {"K", "x", "+", "ab", "1", "_q", "()", "\n", "[t]",
+                                             "}", "S", "f", "1,", "a~", "9z", "(b)xyz"};
+    std::mt19937 rng(777);
+    std::function<CellRef(int)> make = [&](int depth) -> CellRef {
+        if (depth == 0 || rng() % 4 == 0) return L(leaves[rng() % leaves.size()]);
+        return A(make(depth - 1), make(depth - 1));
+    };
+    for (int i = 0; i < 3000; ++i) {
+        CellRef t = make(8);
+        std::string whole = reference(t.get());
+        ASSERT_EQ(print_term(t), whole);
+        for (size_t limit : {size_t(0), size_t(1), size_t(2), size_t(rng() % 40), whole.size() - 1,
+                             whole.size()}) {
+            std::string want = whole;
+            if (whole.size() > limit) want = whole.substr(0, limit) + std::string(kCutMarker);
+            ASSERT_EQ(print_term(t, limit), want) << i << " limit " << limit;
+        }
+    }
+}
+
+// x applied to itself, n times over: 2^n leaves in a value of n + 1 cells.
+CellRef doubled(CellRef x, int n, const std::string& head) {
+    for (int i = 0; i < n; ++i) x = head.empty() ? A(x, x) : A(A(L(head), x), x);
+    return x;
+}
+
+TEST(Printer, SharedValuesAreCutWithoutWritingOutTheTree) {
+    // "(V (V ... K K) (V ... K K))": 2^60 leaves; the cut comes after kPrintLimit bytes
+    CellRef v = doubled(L("K"), 60, "V");
+    std::string p = print_term(v);
+    ASSERT_EQ(p.size(), kPrintLimit + kCutMarker.size());
+    EXPECT_EQ(p.substr(0, 12), "(V (V (V (V ");
+    EXPECT_EQ(p.substr(p.size() - kCutMarker.size()), kCutMarker);
+    // the same value, printed small, agrees with the plain rules
+    EXPECT_EQ(print_term(doubled(L("K"), 3, "V")), reference(doubled(L("K"), 3, "V").get()));
+
+    // "1,1,1,...": every join tight, so the outermost pairs stay undecided to the end;
+    // the printer stops all the same, taking them for tight joins
+    CellRef t = doubled(L("1,"), 60, "");
+    p = print_term(t);
+    ASSERT_EQ(p.size(), kPrintLimit + kCutMarker.size());
+    EXPECT_EQ(p.find_first_not_of("1,"), kPrintLimit);
+    EXPECT_EQ(p.substr(kPrintLimit), kCutMarker);
+    // a form exactly as long as the limit is whole
+    CellRef small = doubled(L("1,"), 10, "");
+    ASSERT_EQ(reference(small.get()).size(), 2048u);
+    EXPECT_EQ(print_term(small, 2048), reference(small.get()));
+    EXPECT_EQ(print_term(small, 2047),
+              reference(small.get()).substr(0, 2047) + std::string(kCutMarker));
+}
+
 TEST(Printer, LongChainsBothWaysWithoutRecursion) {
     // on the ordinary thread stack, which a recursive printer would overflow
     {
@@ -128,6 +181,20 @@ TEST(Printer, LongChainsBothWaysWithoutRecursion) {
         EXPECT_EQ(p.size(), 4 * (n - 2) + 6);  // "(K (K ... (K Kx)))"
         EXPECT_EQ(p.substr(0, 6), "(K (K ");
     }
+}
+
+TEST(Printer, ALongListIsCutAtExactlyTheLimit) {
+    // (V K (V K ... )): each pair's form is known from the first leaf of its right part,
+    // long before the list ends, so the cut keeps the exact beginning
+    const size_t n = 2500000;  // about 10 MB printed
+    CellRef head = A(L("V"), L("K"));
+    CellRef list = L("K");
+    for (size_t i = 0; i < n; ++i) list = A(head, std::move(list));
+    std::string p = print_term(list);
+    std::string want;
+    while (want.size() < kPrintLimit) want += "(VK ";
+    want.resize(kPrintLimit);
+    EXPECT_EQ(p, want + std::string(kCutMarker));
 }
 
 }  // namespace
