@@ -1,5 +1,7 @@
 #include "core/analyse.h"
 
+#include <vector>
+
 #include "core/defs.h"
 
 namespace ruk {
@@ -63,17 +65,10 @@ inline bool one_char(const Cell* x, char ch) {
     return s[0] == ch && s[1] == '\0';
 }
 
-}  // namespace
-
-void analyse_fresh(Cell* c) {
-    if (is_leaf(c)) {
-        analyse_leaf(c);
-        return;
-    }
+// The annotation of a pair whose parts are both annotated.
+void analyse_pair(Cell* c) {
     Cell* l = left_of(c);
     Cell* r = right_of(c);
-    analyse(l);
-    analyse(r);
     bool ldata = is_data_annotation(l), rdata = is_data_annotation(r);
     if (ldata && rdata) {
         // A data pair records the sum of its children's lengths when both are known.
@@ -109,6 +104,51 @@ void analyse_fresh(Cell* c) {
         f = annotation_flag(r) || annotation_value(r) <= 0;
     c->head = (c->head & hdr::kCount) | (uint64_t(vars) << hdr::kFieldShift) |
               (uint64_t(a + 52) << hdr::kAnnShift) | (f ? hdr::kAnnFlag : 0);
+}
+
+// The pairs waiting for their parts to be annotated, innermost last. The interpreter runs
+// on one thread, so one stack serves every call; it keeps its room between calls unless
+// a very deep term made it large.
+std::vector<Cell*> pending;
+constexpr size_t kPendingKept = size_t(1) << 16;
+
+}  // namespace
+
+void analyse_fresh(Cell* c) {
+    if (is_leaf(c)) {
+        analyse_leaf(c);
+        return;
+    }
+    // Parts before the pair, left before right. The pairs on the way down wait on an
+    // explicit stack, so a term of any depth is analysed without recursion; a fresh pair
+    // whose parts are annotated, the usual case, never touches the stack.
+    const size_t base = pending.size();
+    Cell* t = c;
+    for (;;) {
+        Cell* part = left_of(t);
+        if (annotation_byte(part) == 0) {
+            if (is_pair(part)) {
+                pending.push_back(t);
+                t = part;
+                continue;
+            }
+            analyse_leaf(part);
+        }
+        part = right_of(t);
+        if (annotation_byte(part) == 0) {
+            if (is_pair(part)) {
+                pending.push_back(t);
+                t = part;
+                continue;
+            }
+            analyse_leaf(part);
+        }
+        analyse_pair(t);
+        if (pending.size() == base) break;
+        t = pending.back();
+        pending.pop_back();
+    }
+    if (base == 0 && pending.capacity() > kPendingKept) std::vector<Cell*>().swap(pending);
 }
 
 }  // namespace ruk
