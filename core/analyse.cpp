@@ -1,6 +1,7 @@
 #include "core/analyse.h"
 
-#include <vector>
+#include <algorithm>
+#include <memory>
 
 #include "core/defs.h"
 
@@ -66,7 +67,7 @@ inline bool one_char(const Cell* x, char ch) {
 }
 
 // The annotation of a pair whose parts are both annotated.
-void analyse_pair(Cell* c) {
+inline void analyse_pair(Cell* c) {
     Cell* l = left_of(c);
     Cell* r = right_of(c);
     bool ldata = is_data_annotation(l), rdata = is_data_annotation(r);
@@ -106,11 +107,67 @@ void analyse_pair(Cell* c) {
               (uint64_t(a + 52) << hdr::kAnnShift) | (f ? hdr::kAnnFlag : 0);
 }
 
-// The pairs waiting for their parts to be annotated, innermost last. The interpreter runs
-// on one thread, so one stack serves every call; it keeps its room between calls unless
-// a very deep term made it large.
-std::vector<Cell*> pending;
-constexpr size_t kPendingKept = size_t(1) << 16;
+// Annotates a part that is a leaf; false when the part is a pair still to be analysed.
+inline bool settled(Cell* part) {
+    if (annotation_byte(part) != 0) return true;
+    if (is_pair(part)) return false;
+    analyse_leaf(part);
+    return true;
+}
+
+// Parts before the pair, left before right, with the pairs on the way down waiting on an
+// explicit stack: a term of any depth is analysed without recursion. A waiting pair's
+// low bit says which part it waits for (1: the right part, so the pair is next). The
+// stack starts in a small array here and moves to the heap only for a deep term.
+[[gnu::noinline]] void analyse_below(Cell* c) {
+    constexpr size_t kLocal = 64;
+    uintptr_t local[kLocal];
+    std::unique_ptr<uintptr_t[]> heap;
+    uintptr_t* bottom = local;
+    uintptr_t* top = bottom;  // above the innermost waiting pair
+    uintptr_t* end = bottom + kLocal;
+    auto wait = [&](Cell* pair, uintptr_t right) {
+        if (top == end) [[unlikely]] {
+            size_t used = size_t(top - bottom);
+            auto room = std::make_unique_for_overwrite<uintptr_t[]>(2 * used);
+            std::copy(bottom, top, room.get());
+            heap = std::move(room);
+            bottom = heap.get();
+            top = bottom + used;
+            end = bottom + 2 * used;
+        }
+        *top++ = reinterpret_cast<uintptr_t>(pair) | right;
+    };
+    Cell* t = c;
+    for (;;) {
+        // Down to a pair whose parts are annotated.
+        for (;;) {
+            Cell* part = left_of(t);
+            if (settled(part)) {
+                part = right_of(t);
+                if (settled(part)) break;
+                wait(t, 1);
+            } else {
+                wait(t, 0);
+            }
+            t = part;
+        }
+        // Up, annotating, to a pair whose right part is still to do.
+        for (;;) {
+            analyse_pair(t);
+            if (top == bottom) return;
+            uintptr_t waiting = *--top;
+            t = reinterpret_cast<Cell*>(waiting & ~uintptr_t(1));
+            if (waiting & 1) continue;
+            Cell* part = right_of(t);
+            if (!settled(part)) {
+                wait(t, 1);
+                t = part;
+                break;
+            }
+        }
+    }
+}
 
 }  // namespace
 
@@ -119,36 +176,11 @@ void analyse_fresh(Cell* c) {
         analyse_leaf(c);
         return;
     }
-    // Parts before the pair, left before right. The pairs on the way down wait on an
-    // explicit stack, so a term of any depth is analysed without recursion; a fresh pair
-    // whose parts are annotated, the usual case, never touches the stack.
-    const size_t base = pending.size();
-    Cell* t = c;
-    for (;;) {
-        Cell* part = left_of(t);
-        if (annotation_byte(part) == 0) {
-            if (is_pair(part)) {
-                pending.push_back(t);
-                t = part;
-                continue;
-            }
-            analyse_leaf(part);
-        }
-        part = right_of(t);
-        if (annotation_byte(part) == 0) {
-            if (is_pair(part)) {
-                pending.push_back(t);
-                t = part;
-                continue;
-            }
-            analyse_leaf(part);
-        }
-        analyse_pair(t);
-        if (pending.size() == base) break;
-        t = pending.back();
-        pending.pop_back();
-    }
-    if (base == 0 && pending.capacity() > kPendingKept) std::vector<Cell*>().swap(pending);
+    // A fresh pair whose parts are annotated, the usual case, needs no stack.
+    if (settled(left_of(c)) && settled(right_of(c)))
+        analyse_pair(c);
+    else
+        analyse_below(c);
 }
 
 }  // namespace ruk
