@@ -169,18 +169,39 @@ inline bool settled(Cell* part) {
     }
 }
 
+// Recursion a few levels down, where nearly every fresh term ends; below that the pairs
+// go to the explicit stack, so the depth of the recursion stays within kNear.
+constexpr int kNear = 32;
+
+void analyse_near(Cell* c, int room) {
+    Cell* l = left_of(c);
+    if (annotation_byte(l) == 0) {
+        if (is_leaf(l))
+            analyse_leaf(l);
+        else if (room > 0)
+            analyse_near(l, room - 1);
+        else
+            analyse_below(l);
+    }
+    Cell* r = right_of(c);
+    if (annotation_byte(r) == 0) {
+        if (is_leaf(r))
+            analyse_leaf(r);
+        else if (room > 0)
+            analyse_near(r, room - 1);
+        else
+            analyse_below(r);
+    }
+    analyse_pair(c);
+}
+
 }  // namespace
 
 void analyse_fresh(Cell* c) {
-    if (is_leaf(c)) {
+    if (is_leaf(c))
         analyse_leaf(c);
-        return;
-    }
-    // A fresh pair whose parts are annotated, the usual case, needs no stack.
-    if (settled(left_of(c)) && settled(right_of(c)))
-        analyse_pair(c);
     else
-        analyse_below(c);
+        analyse_near(c, kNear);
 }
 
 }  // namespace ruk
