@@ -1,5 +1,8 @@
 #include "core/analyse.h"
 
+#include <algorithm>
+#include <memory>
+
 #include "core/defs.h"
 
 namespace ruk {
@@ -63,17 +66,10 @@ inline bool one_char(const Cell* x, char ch) {
     return s[0] == ch && s[1] == '\0';
 }
 
-}  // namespace
-
-void analyse_fresh(Cell* c) {
-    if (is_leaf(c)) {
-        analyse_leaf(c);
-        return;
-    }
+// The annotation of a pair whose parts are both annotated.
+inline void analyse_pair(Cell* c) {
     Cell* l = left_of(c);
     Cell* r = right_of(c);
-    analyse(l);
-    analyse(r);
     bool ldata = is_data_annotation(l), rdata = is_data_annotation(r);
     if (ldata && rdata) {
         // A data pair records the sum of its children's lengths when both are known.
@@ -109,6 +105,103 @@ void analyse_fresh(Cell* c) {
         f = annotation_flag(r) || annotation_value(r) <= 0;
     c->head = (c->head & hdr::kCount) | (uint64_t(vars) << hdr::kFieldShift) |
               (uint64_t(a + 52) << hdr::kAnnShift) | (f ? hdr::kAnnFlag : 0);
+}
+
+// Annotates a part that is a leaf; false when the part is a pair still to be analysed.
+inline bool settled(Cell* part) {
+    if (annotation_byte(part) != 0) return true;
+    if (is_pair(part)) return false;
+    analyse_leaf(part);
+    return true;
+}
+
+// Parts before the pair, left before right, with the pairs on the way down waiting on an
+// explicit stack: a term of any depth is analysed without recursion. A waiting pair's
+// low bit says which part it waits for (1: the right part, so the pair is next). The
+// stack starts in a small array here and moves to the heap only for a deep term.
+[[gnu::noinline]] void analyse_below(Cell* c) {
+    constexpr size_t kLocal = 64;
+    uintptr_t local[kLocal];
+    std::unique_ptr<uintptr_t[]> heap;
+    uintptr_t* bottom = local;
+    uintptr_t* top = bottom;  // above the innermost waiting pair
+    uintptr_t* end = bottom + kLocal;
+    auto wait = [&](Cell* pair, uintptr_t right) {
+        if (top == end) [[unlikely]] {
+            size_t used = size_t(top - bottom);
+            auto room = std::make_unique_for_overwrite<uintptr_t[]>(2 * used);
+            std::copy(bottom, top, room.get());
+            heap = std::move(room);
+            bottom = heap.get();
+            top = bottom + used;
+            end = bottom + 2 * used;
+        }
+        *top++ = reinterpret_cast<uintptr_t>(pair) | right;
+    };
+    Cell* t = c;
+    for (;;) {
+        // Down to a pair whose parts are annotated.
+        for (;;) {
+            Cell* part = left_of(t);
+            if (settled(part)) {
+                part = right_of(t);
+                if (settled(part)) break;
+                wait(t, 1);
+            } else {
+                wait(t, 0);
+            }
+            t = part;
+        }
+        // Up, annotating, to a pair whose right part is still to do.
+        for (;;) {
+            analyse_pair(t);
+            if (top == bottom) return;
+            uintptr_t waiting = *--top;
+            t = reinterpret_cast<Cell*>(waiting & ~uintptr_t(1));
+            if (waiting & 1) continue;
+            Cell* part = right_of(t);
+            if (!settled(part)) {
+                wait(t, 1);
+                t = part;
+                break;
+            }
+        }
+    }
+}
+
+// Recursion a few levels down, where nearly every fresh term ends; below that the pairs
+// go to the explicit stack, so the depth of the recursion stays within kNear.
+constexpr int kNear = 32;
+
+void analyse_near(Cell* c, int room) {
+    Cell* l = left_of(c);
+    if (annotation_byte(l) == 0) {
+        if (is_leaf(l))
+            analyse_leaf(l);
+        else if (room > 0)
+            analyse_near(l, room - 1);
+        else
+            analyse_below(l);
+    }
+    Cell* r = right_of(c);
+    if (annotation_byte(r) == 0) {
+        if (is_leaf(r))
+            analyse_leaf(r);
+        else if (room > 0)
+            analyse_near(r, room - 1);
+        else
+            analyse_below(r);
+    }
+    analyse_pair(c);
+}
+
+}  // namespace
+
+void analyse_fresh(Cell* c) {
+    if (is_leaf(c))
+        analyse_leaf(c);
+    else
+        analyse_near(c, kNear);
 }
 
 }  // namespace ruk

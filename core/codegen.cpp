@@ -28,6 +28,9 @@ namespace ruk {
 namespace {
 
 constexpr int kMaxSpine = 64;  // longer spines go to the machine whole
+// Arguments nested deeper than this go to the machine whole, so the generator's
+// recursion stays within a fixed depth however deeply a body nests.
+constexpr int kMaxNesting = 200;
 
 struct Env {
     int16_t slot[26];
@@ -99,6 +102,17 @@ class Generator {
 
     // tail: the value is the body's value, and the continuation is the caller's.
     void gen(Cell* t, const Env& env, bool tail) {
+        if (nesting_ == kMaxNesting && !is_letter_leaf(t)) {
+            machine(t, env, tail);
+            return;
+        }
+        ++nesting_;
+        gen_term(t, env, tail);
+        --nesting_;
+    }
+
+   private:
+    void gen_term(Cell* t, const Env& env, bool tail) {
         if (is_letter_leaf(t)) {
             emit({.op = Op::Local, .a = env.slot[first_byte(t) - 'a']});
             ret(tail);
@@ -126,7 +140,6 @@ class Generator {
         gen_spine(t, s, env, tail);
     }
 
-   private:
     int emit(Insn i) {
         code_.insns.push_back(i);
         return int(code_.insns.size() - 1);
@@ -467,6 +480,7 @@ class Generator {
     Code& code_;
     bool natives_;
     int barrier_ = 0;
+    int nesting_ = 0;  // calls of gen under way
 };
 
 bool engine_on = true;

@@ -48,19 +48,86 @@ struct Bindings {
 
 inline uint32_t key_bit(Cell* key) { return is_letter_leaf(key) ? variable_set(key) : 0; }
 
+// The walk keeps its own stacks, so a body of any depth can be substituted into. A task
+// is a subterm still to be substituted, with the letters to replace in it, or (no
+// subterm) the joining of the two parts last finished into a pair; finished parts wait on
+// the second stack, one count each. The machine runs on one thread, so one pair of stacks
+// serves every call.
+struct SubstTask {
+    Cell* term;  // null: join
+    uint32_t mask;
+};
+std::vector<SubstTask> subst_tasks;
+std::vector<Cell*> subst_parts;
+constexpr size_t kSubstKept = size_t(1) << 16;  // entries a stack keeps between calls
+
 CellRef subst(Cell* t, const Bindings& b, uint32_t mask) {
-    if ((variable_set(t) & mask) == 0) return CellRef(t);  // nothing to replace: share
-    if (is_leaf(t)) return CellRef(b.value[first_byte(t) - 'a']);  // the letter itself
-    Cell* l = left_of(t);
-    if (is_binder(t)) {  // \key.body: the key is not replaced inside
-        return apply(CellRef(l), subst(right_of(t), b, mask & ~key_bit(right_of(l))));
+    std::vector<SubstTask>& tasks = subst_tasks;
+    std::vector<Cell*>& parts = subst_parts;
+    const size_t task_base = tasks.size(), part_base = parts.size();
+    for (;;) {
+        // Down the function parts of t, leaving the rest as tasks.
+        for (;;) {
+            if ((variable_set(t) & mask) == 0) {  // nothing to replace: share
+                retain(t);
+                parts.push_back(t);
+                break;
+            }
+            if (is_leaf(t)) {  // the letter itself
+                Cell* v = b.value[first_byte(t) - 'a'];
+                retain(v);
+                parts.push_back(v);
+                break;
+            }
+            Cell* l = left_of(t);
+            if (is_binder(t)) {  // \key.body: the key is not replaced inside
+                retain(l);
+                parts.push_back(l);
+                tasks.push_back({nullptr, 0});
+                mask &= ~key_bit(right_of(l));
+                t = right_of(t);
+                continue;
+            }
+            if (is_brace_form(t)) {  // {key=value} body: the value sees the outer letters
+                Cell* head = left_of(l);  // ({ key)
+                retain(head);
+                parts.push_back(head);
+                tasks.push_back({nullptr, 0});
+                tasks.push_back({right_of(t), mask & ~key_bit(right_of(head))});
+                tasks.push_back({nullptr, 0});
+                t = right_of(l);
+                continue;
+            }
+            tasks.push_back({nullptr, 0});
+            tasks.push_back({right_of(t), mask});
+            t = l;
+        }
+        // The next subterm, joining finished parts on the way.
+        for (;;) {
+            if (tasks.size() == task_base) {
+                RUK_ASSERT(parts.size() == part_base + 1);
+                Cell* out = parts.back();
+                parts.pop_back();
+                if (task_base == 0) {  // the room a very deep term took is given back
+                    if (tasks.capacity() > kSubstKept) std::vector<SubstTask>().swap(tasks);
+                    if (parts.capacity() > kSubstKept) std::vector<Cell*>().swap(parts);
+                }
+                return CellRef::adopt(out);
+            }
+            SubstTask task = tasks.back();
+            tasks.pop_back();
+            if (task.term) {
+                t = task.term;
+                mask = task.mask;
+                break;
+            }
+            Cell* r = parts.back();
+            parts.pop_back();
+            Cell* joined = make_pair_adopt(parts.back(), r);
+            retain(joined);
+            parts.back() = joined;
+        }
     }
-    if (is_brace_form(t)) {  // {key=value} body: the value sees the outer letters
-        uint32_t key = key_bit(right_of(left_of(l)));
-        return apply(apply(CellRef(left_of(l)), subst(right_of(l), b, mask)),
-                     subst(right_of(t), b, mask & ~key));
-    }
-    return apply(subst(l, b, mask), subst(right_of(t), b, mask));
 }
 
 CellRef subst1(Cell* t, Cell* v, Cell* key) {

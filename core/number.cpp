@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/analyse.h"
 #include "core/bits.h"
 
 namespace ruk {
@@ -441,9 +442,17 @@ CellRef list_from_bits(std::string_view bits) {
     size_t n = bit_length(bits);
     const CommonLeaves& shared = leaves();
     CellRef j = shared.J, one = shared.K, zero = shared.H;
+    // Once the checker has analysed the program (J among it), each pair is analysed as it
+    // is made, from parts analysed already: a long list is never analysed in one deep walk.
+    const bool analysed = annotation_byte(j.get()) != 0;
     CellRef list = one;
-    for (size_t i = n; i-- > 0;)
+    for (size_t i = n; i-- > 0;) {
         list = apply(apply(j, bit_at(bits, i) ? one : zero), std::move(list));
+        if (analysed) {
+            analyse(left_of(list.get()));
+            analyse(list.get());
+        }
+    }
     return list;
 }
 

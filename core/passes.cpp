@@ -18,8 +18,8 @@ namespace {
 
 // Results of the pairs that are held more than once when a pass reaches them. A term
 // from the front end is a tree, where no pair is, so the table stays empty; a shared
-// subterm is worked on once. Whether a pair is shared is read before the pass touches
-// it (the results it hands out add counts of their own).
+// subterm is worked on once. Whether a pair is shared is read when the pass first reaches
+// it, before it takes the pair apart (the results it hands out add counts of their own).
 using Memo = std::unordered_map<Cell*, CellRef>;
 
 inline bool shared(Cell* c) { return ref_count(c) > 1; }
@@ -30,47 +30,64 @@ inline CellRef rebuilt(Cell* c, CellRef l, CellRef r) {
     return apply(std::move(l), std::move(r));
 }
 
-// Rebuilds a term with every leaf replaced by f(leaf).
-template <class F>
-CellRef map_leaves(Cell* c, F& f, Memo& memo) {
-    if (is_leaf(c)) return f(c);
-    bool many = shared(c);
-    if (many) {
-        auto it = memo.find(c);
-        if (it != memo.end()) return it->second;
+// Rebuilds a term bottom up, left part before right part: a leaf becomes on_leaf(leaf),
+// a pair on_pair(pair, rebuilt left part, rebuilt right part). The pairs on the way down
+// wait on an explicit stack, so a term of any depth is rebuilt without recursion.
+template <class OnLeaf, class OnPair>
+CellRef rebuild(Cell* term, OnLeaf& on_leaf, OnPair& on_pair) {
+    struct Open {
+        Cell* pair;
+        bool many;        // shared when reached: the result goes into the memo
+        bool right_part;  // the left part is done, the right part under way
+    };
+    Memo memo;
+    std::vector<Open> open;
+    std::vector<CellRef> done;  // finished parts, the last finished on top
+    Cell* c = term;
+    for (;;) {
+        if (is_leaf(c)) {
+            done.push_back(on_leaf(c));
+        } else {
+            bool many = shared(c);
+            auto it = many ? memo.find(c) : memo.end();
+            if (it == memo.end()) {
+                open.push_back({c, many, false});
+                c = left_of(c);
+                continue;
+            }
+            done.push_back(it->second);
+        }
+        // Close every pair whose parts are done, up to one whose right part is still to do.
+        for (;;) {
+            if (open.empty()) return std::move(done.back());
+            Open& top = open.back();
+            if (!top.right_part) {
+                top.right_part = true;
+                c = right_of(top.pair);
+                break;
+            }
+            CellRef r = std::move(done.back());
+            done.pop_back();
+            CellRef out = on_pair(top.pair, std::move(done.back()), std::move(r));
+            if (top.many) memo.emplace(top.pair, out);
+            done.back() = std::move(out);
+            open.pop_back();
+        }
     }
-    CellRef l = map_leaves(left_of(c), f, memo);
-    CellRef r = map_leaves(right_of(c), f, memo);
-    CellRef out = rebuilt(c, std::move(l), std::move(r));
-    if (many) memo.emplace(c, out);
-    return out;
 }
+
+CellRef leaf_itself(Cell* leaf) { return CellRef(leaf); }
 
 // ---- quote pass -------------------------------------------------------------------
 
-CellRef quote(Cell* c, Memo& memo) {
-    if (is_leaf(c)) return CellRef(c);
-    bool many = shared(c);
-    if (many) {
-        auto it = memo.find(c);
-        if (it != memo.end()) return it->second;
-    }
-    Cell* l = left_of(c);
-    Cell* r = right_of(c);
-    CellRef out;
-    if (is_leaf(l) && first_byte(l) == '`') {
-        // (` x) -> V [printed x] x': the text is of x as written, before its own quotes go
-        std::string text = "[";
-        text += print_term(r);
-        text += ']';
-        CellRef source = from_string(std::move(text));
-        out = apply2(leaves().V, std::move(source), quote(r, memo));
-    } else {
-        CellRef nl = quote(l, memo);
-        out = rebuilt(c, std::move(nl), quote(r, memo));
-    }
-    if (many) memo.emplace(c, out);
-    return out;
+// (` x) -> V [printed x] x': the text is of x as written, before its own quotes go
+CellRef quote(Cell* c, CellRef l, CellRef r) {
+    if (!is_leaf(left_of(c)) || first_byte(left_of(c)) != '`')
+        return rebuilt(c, std::move(l), std::move(r));
+    std::string text = "[";
+    text += print_term(right_of(c));
+    text += ']';
+    return apply2(leaves().V, from_string(std::move(text)), std::move(r));
 }
 
 // ---- key-pair pass ----------------------------------------------------------------
@@ -80,60 +97,66 @@ CellRef brace(const CellRef& head, CellRef key, CellRef value, CellRef body) {
     return apply(apply(apply(head, std::move(key)), std::move(value)), std::move(body));
 }
 
-CellRef key_pairs(Cell* c, Memo& memo) {
-    if (is_leaf(c)) return CellRef(c);
-    bool many = shared(c);
-    if (many) {
-        auto it = memo.find(c);
-        if (it != memo.end()) return it->second;
-    }
-    CellRef nl = key_pairs(left_of(c), memo);
-    CellRef out = rebuilt(c, std::move(nl), key_pairs(right_of(c), memo));
+CellRef key_pair(Cell* c, CellRef l, CellRef r) {
+    CellRef out = rebuilt(c, std::move(l), std::move(r));
     Cell* form = out.get();
-    if (is_brace_form(form)) {
-        Cell* key = right_of(left_of(left_of(form)));
-        if (is_pair(key) && is_leaf(left_of(key)) && is_leaf(right_of(key)) &&
-            is_acceptable_key(left_of(key)) && is_acceptable_key(right_of(key))) {
-            CellRef head(left_of(left_of(left_of(form))));
-            CellRef p(left_of(key));
-            CellRef q(right_of(key));
-            CellRef value(right_of(left_of(form)));
-            CellRef body(right_of(form));
-            // An operator key "[+]" binds the operator "+": the uses in the body and the
-            // two projections below must all see the same name, so the keys take the
-            // bare form too (with "[+]" as key, "+ K" would reach the global "+").
-            std::string_view qt = q.view();
-            CellRef bare = is_operator_name(qt) ? from_bytes(qt.substr(1, 1)) : q;
-            CellRef inner = brace(head, bare, apply(bare, leaves().H), std::move(body));
-            CellRef middle = brace(head, std::move(p), apply(bare, leaves().K), std::move(inner));
-            out = brace(head, bare, std::move(value), std::move(middle));
-        }
+    if (!is_brace_form(form)) return out;
+    Cell* key = right_of(left_of(left_of(form)));
+    if (is_pair(key) && is_leaf(left_of(key)) && is_leaf(right_of(key)) &&
+        is_acceptable_key(left_of(key)) && is_acceptable_key(right_of(key))) {
+        CellRef head(left_of(left_of(left_of(form))));
+        CellRef p(left_of(key));
+        CellRef q(right_of(key));
+        CellRef value(right_of(left_of(form)));
+        CellRef body(right_of(form));
+        // An operator key "[+]" binds the operator "+": the uses in the body and the
+        // two projections below must all see the same name, so the keys take the
+        // bare form too (with "[+]" as key, "+ K" would reach the global "+").
+        std::string_view qt = q.view();
+        CellRef bare = is_operator_name(qt) ? from_bytes(qt.substr(1, 1)) : q;
+        CellRef inner = brace(head, bare, apply(bare, leaves().H), std::move(body));
+        CellRef middle = brace(head, std::move(p), apply(bare, leaves().K), std::move(inner));
+        out = brace(head, bare, std::move(value), std::move(middle));
     }
-    if (many) memo.emplace(c, out);
     return out;
 }
 
 // ---- key check --------------------------------------------------------------------
 
-Cell* funky(Cell* c, std::unordered_set<Cell*>& clean) {
-    if (is_leaf(c)) return nullptr;
-    bool many = shared(c);
-    if (many && clean.count(c)) return nullptr;
-    Cell* found;
-    if (is_leaf(left_of(c))) {
-        found = funky(right_of(c), clean);
-    } else if (is_binder(c)) {  // ((\ key) body)
-        found = is_acceptable_key(right_of(left_of(c))) ? funky(right_of(c), clean) : c;
-    } else if (is_brace_form(c)) {  // ((({ key) value) body)
-        if (!is_acceptable_key(right_of(left_of(left_of(c))))) return c;
-        found = funky(right_of(left_of(c)), clean);
-        if (!found) found = funky(right_of(c), clean);
-    } else {
-        found = funky(left_of(c), clean);
-        if (!found) found = funky(right_of(c), clean);
+Cell* funky(Cell* term) {
+    struct Visit {
+        Cell* c;
+        bool searched;  // a shared pair whose search has ended without an offence
+    };
+    std::unordered_set<Cell*> clean;
+    std::vector<Visit> todo{{term, false}};  // the next subterm to search on top
+    while (!todo.empty()) {
+        Visit v = todo.back();
+        todo.pop_back();
+        Cell* c = v.c;
+        if (v.searched) {
+            clean.insert(c);
+            continue;
+        }
+        if (is_leaf(c)) continue;
+        bool many = shared(c);
+        if (many && clean.count(c)) continue;
+        if (many) todo.push_back({c, true});
+        if (is_leaf(left_of(c))) {
+            todo.push_back({right_of(c), false});
+        } else if (is_binder(c)) {  // ((\ key) body)
+            if (!is_acceptable_key(right_of(left_of(c)))) return c;
+            todo.push_back({right_of(c), false});
+        } else if (is_brace_form(c)) {  // ((({ key) value) body)
+            if (!is_acceptable_key(right_of(left_of(left_of(c))))) return c;
+            todo.push_back({right_of(c), false});
+            todo.push_back({right_of(left_of(c)), false});
+        } else {
+            todo.push_back({right_of(c), false});
+            todo.push_back({left_of(c), false});
+        }
     }
-    if (many && !found) clean.insert(c);
-    return found;
+    return nullptr;
 }
 
 // ---- name lists -------------------------------------------------------------------
@@ -144,21 +167,21 @@ std::vector<std::string> sorted_unique(std::vector<std::string_view>& views) {
     return std::vector<std::string>(views.begin(), views.end());
 }
 
-// The exact binder heads are left out rather than every name that begins with "\" or
-// "{": the front end makes no longer names that start so, and a stray one is then
-// reported as undefined instead of reaching the analysis unchecked.
-void collect_references(Cell* c, std::vector<std::string_view>& out,
-                        std::unordered_set<Cell*>& seen) {
-    if (is_leaf(c)) {
-        if (!is_name_leaf(c)) return;
-        std::string_view t = leaf_text(c);
-        if (t == "\\" || t == "{" || is_letter_leaf(c)) return;
-        out.push_back(t);
-        return;
+// Calls visit(c) for every cell of a term, a shared pair's cells once. The order is
+// left before right, parts after the pair.
+template <class Visit>
+void each_cell(Cell* term, Visit& visit) {
+    std::unordered_set<Cell*> seen;
+    std::vector<Cell*> todo{term};
+    while (!todo.empty()) {
+        Cell* c = todo.back();
+        todo.pop_back();
+        if (is_pair(c) && shared(c) && !seen.insert(c).second) continue;
+        visit(c);
+        if (is_leaf(c)) continue;
+        todo.push_back(right_of(c));
+        todo.push_back(left_of(c));
     }
-    if (shared(c) && !seen.insert(c).second) return;
-    collect_references(left_of(c), out, seen);
-    collect_references(right_of(c), out, seen);
 }
 
 void note_key(Cell* key, std::vector<std::string_view>& longs, uint32_t& letters) {
@@ -169,34 +192,15 @@ void note_key(Cell* key, std::vector<std::string_view>& longs, uint32_t& letters
         longs.push_back(leaf_text(key));
 }
 
-void collect_keys(Cell* c, std::vector<std::string_view>& longs, uint32_t& letters,
-                  std::unordered_set<Cell*>& seen) {
-    if (is_leaf(c)) return;
-    if (shared(c) && !seen.insert(c).second) return;
-    if (is_binder(c))
-        note_key(right_of(left_of(c)), longs, letters);
-    else if (is_brace_form(c))
-        note_key(right_of(left_of(left_of(c))), longs, letters);
-    collect_keys(left_of(c), longs, letters, seen);
-    collect_keys(right_of(c), longs, letters, seen);
-}
-
 }  // namespace
 
-CellRef quote_pass(Cell* term) {
-    Memo memo;
-    return quote(term, memo);
-}
+CellRef quote_pass(Cell* term) { return rebuild(term, leaf_itself, quote); }
 
-CellRef key_pair_pass(Cell* term) {
-    Memo memo;
-    return key_pairs(term, memo);
-}
+CellRef key_pair_pass(Cell* term) { return rebuild(term, leaf_itself, key_pair); }
 
 CellRef intern_pass(Cell* term) {
-    Memo memo;
     auto shared_leaf = [](Cell* leaf) { return intern(CellRef(leaf)); };
-    return map_leaves(term, shared_leaf, memo);
+    return rebuild(term, shared_leaf, rebuilt);
 }
 
 bool is_acceptable_key(Cell* key) {
@@ -205,23 +209,33 @@ bool is_acceptable_key(Cell* key) {
     return is_name(text) || is_operator_name(text);
 }
 
-Cell* find_funky_binder(Cell* term) {
-    std::unordered_set<Cell*> clean;
-    return funky(term, clean);
-}
+Cell* find_funky_binder(Cell* term) { return funky(term); }
 
+// The exact binder heads are left out rather than every name that begins with "\" or
+// "{": the front end makes no longer names that start so, and a stray one is then
+// reported as undefined instead of reaching the analysis unchecked.
 std::vector<std::string> referenced_names(Cell* term) {
     std::vector<std::string_view> views;
-    std::unordered_set<Cell*> seen;
-    collect_references(term, views, seen);
+    auto reference = [&](Cell* c) {
+        if (!is_name_leaf(c)) return;
+        std::string_view t = leaf_text(c);
+        if (t == "\\" || t == "{" || is_letter_leaf(c)) return;
+        views.push_back(t);
+    };
+    each_cell(term, reference);
     return sorted_unique(views);
 }
 
 BoundKeys bound_keys(Cell* term) {
     std::vector<std::string_view> views;
-    std::unordered_set<Cell*> seen;
     BoundKeys keys;
-    collect_keys(term, views, keys.letters, seen);
+    auto key = [&](Cell* c) {
+        if (is_binder(c))
+            note_key(right_of(left_of(c)), views, keys.letters);
+        else if (is_brace_form(c))
+            note_key(right_of(left_of(left_of(c))), views, keys.letters);
+    };
+    each_cell(term, key);
     keys.long_names = sorted_unique(views);
     return keys;
 }
@@ -252,8 +266,7 @@ CellRef rename_long_names(Cell* term, const std::vector<Renaming>& renamings) {
         if (!letter) letter = from_bytes(std::string_view(&it->letter, 1));
         return letter;
     };
-    Memo memo;
-    return map_leaves(term, rename_leaf, memo);
+    return rebuild(term, rename_leaf, rebuilt);
 }
 
 }  // namespace ruk

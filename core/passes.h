@@ -3,7 +3,7 @@
 //
 // Every pass rebuilds only what changes and shares the rest; a subterm shared inside one
 // term is visited once, so each pass is linear in the number of distinct cells.
-// The passes recurse over the depth of a term (run them on the big stack, core/stack.h).
+// No pass recurses: a term of any depth needs no more than a fixed amount of the stack.
 #pragma once
 
 #include <cstdint>
