@@ -2,9 +2,10 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
+ASAN_CLANG_BUILD ?= build-asan-clang
 JOBS       ?= $(shell nproc)
 
-.PHONY: all run test asan bench clean
+.PHONY: all run test asan asan-clang bench clean
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -22,6 +23,13 @@ asan:
 	ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# The same sanitizer build and tests under clang.
+asan-clang:
+	cmake -S . -B $(ASAN_CLANG_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DRUK_SANITIZE=ON -DRUK_TEST_TIMEOUT=600
+	cmake --build $(ASAN_CLANG_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_CLANG_BUILD) --output-on-failure -j $(JOBS)
+
 bench:
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DRUK_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
@@ -29,4 +37,4 @@ bench:
 	python3 bench/fallback.py $(BENCH_BUILD)/bench/rukstat
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(ASAN_CLANG_BUILD)
