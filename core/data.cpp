@@ -5,6 +5,7 @@
 
 #include "core/datatext.h"
 #include "core/leaves.h"
+#include "core/machine.h"
 
 namespace ruk {
 
@@ -31,6 +32,9 @@ namespace {
 // first k - 1) (list of element k), built from the front, over elements found once.
 CellRef text_list_form(Cell* text) {
     Elements e = text_elements(leaf_text(text));
+#ifdef RUK_STEP_LIMIT
+    charge_steps(e.count);
+#endif
     CellRef list = leaves().K;
     for (size_t i = 0; i < e.count; ++i) {
         CellRef element = element_cell(e.at(i));
