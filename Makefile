@@ -32,10 +32,12 @@ asan-clang:
 	ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_CLANG_BUILD) --output-on-failure -j $(JOBS)
 
-# The fuzz targets (clang, libFuzzer), each run for FUZZ_SECONDS; fails on any finding.
+# The fuzz targets (clang, libFuzzer): the findings kept so far replayed, then each target run
+# for FUZZ_SECONDS; fails on any finding.
 fuzz:
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRUK_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target front_fuzz check_fuzz run_fuzz
+	ctest --test-dir $(FUZZ_BUILD) -R '^fuzz/' --output-on-failure -j $(JOBS)
 	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench:
