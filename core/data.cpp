@@ -51,6 +51,9 @@ using ListForms = std::unordered_map<Cell*, CellRef>;
 CellRef list_form_of(Cell* d, ListForms& made) {
     auto found = made.find(d);
     if (found != made.end()) return found->second;
+#ifdef RUK_STEP_LIMIT
+    if (is_pair(d)) charge_steps(1);
+#endif
     CellRef list = is_pair(d) ? apply2(leaves().J, list_form_of(left_of(d), made),
                                        list_form_of(right_of(d), made))
                               : text_list_form(d);
