@@ -25,8 +25,6 @@ constexpr size_t kSlabMax = 256;  // bytes; larger cells come from malloc
 constexpr size_t kClasses = kSlabMax / kGrain + 1;
 constexpr size_t kChunkShift = 20;
 constexpr size_t kChunk = size_t(1) << kChunkShift;
-constexpr size_t kRegionMax = size_t(64) << 30;  // reserved, committed page by page
-constexpr size_t kRegionShare = 8;  // at most 1/8 of a limited address space
 
 struct FreeNode {
     FreeNode* next;
@@ -51,6 +49,8 @@ void reserve_region() {
     heap.tried = true;
 #ifndef RUK_PLAIN_MALLOC
     // Past the end of the range, or where none could be had, cells come from malloc.
+    constexpr size_t kRegionMax = size_t(64) << 30;  // reserved, committed page by page
+    constexpr size_t kRegionShare = 8;  // at most 1/8 of a limited address space
     size_t size = 0;
     void* p = reserve_range(kRegionMax, size_t(256) << 20, kRegionShare, &size);
     if (p != nullptr) {

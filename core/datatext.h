@@ -37,7 +37,12 @@ namespace ruk {
 // The longest text or blob that anything builds, in bytes: the longest text whose length
 // the cell header records, so that NUL bytes inside a text survive. Blobs keep the same
 // bound, so a text and a blob of the same bytes are made or refused alike.
+#ifdef RUK_FUZZING
+// The fuzzing build must not fill memory with the texts of one input's run: 16 KiB there.
+inline constexpr size_t kMaxBuilt = size_t(1) << 14;
+#else
 inline constexpr size_t kMaxBuilt = hdr::kFieldMax;
+#endif
 
 // ---- character forms -------------------------------------------------------------------
 

@@ -1,7 +1,10 @@
 #include "core/intern.h"
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
+#include <unordered_map>
 
 #include "core/leaves.h"
 
@@ -12,9 +15,28 @@ std::map<std::string, CellRef, std::less<>>& table() {
     static std::map<std::string, CellRef, std::less<>> t;
     return t;
 }
+
+struct PairKey {
+    Cell* left;
+    Cell* right;
+    bool operator==(const PairKey&) const = default;
+};
+struct PairKeyHash {
+    size_t operator()(const PairKey& k) const {
+        uintptr_t a = reinterpret_cast<uintptr_t>(k.left), b = reinterpret_cast<uintptr_t>(k.right);
+        return std::hash<uintptr_t>()(a * 0x9E3779B97F4A7C15ULL ^ b);
+    }
+};
+
+// Each pair holds its children, so no key outlives the cells it names.
+std::unordered_map<PairKey, CellRef, PairKeyHash>& pairs() {
+    static std::unordered_map<PairKey, CellRef, PairKeyHash> p;
+    return p;
+}
 }  // namespace
 
 void clear_intern_table() {
+    pairs().clear();
     auto& t = table();
     t.clear();
     const CommonLeaves& c = leaves();
@@ -40,6 +62,12 @@ CellRef intern_text(std::string_view text) {
     CellRef leaf = from_bytes(text);
     t.emplace(std::string(text), leaf);
     return leaf;
+}
+
+CellRef intern_pair(Cell* left, Cell* right) {
+    auto [it, fresh] = pairs().try_emplace(PairKey{left, right});
+    if (fresh) it->second = CellRef(make_pair(left, right));
+    return it->second;
 }
 
 bool is_interned(Cell* c) {

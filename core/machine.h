@@ -53,6 +53,9 @@ inline uint64_t step_budget = 0;
     --step_budget;
     return false;
 }
+// Work of a single step that grows with its data (the list form of a text) is charged to
+// the budget as so many steps.
+inline void charge_steps(uint64_t steps) { step_budget = steps < step_budget ? step_budget - steps : 0; }
 #endif
 
 // Forgets the name resolutions cached by the machine (after the tables are rebuilt).

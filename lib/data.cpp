@@ -265,25 +265,6 @@ void shorten_blob(Cell* blob, size_t prefix, uint64_t length) {
 
 // ---- the shared copy ----------------------------------------------------------------
 
-struct PairKey {
-    Cell* left;
-    Cell* right;
-    bool operator==(const PairKey&) const = default;
-};
-struct PairKeyHash {
-    size_t operator()(const PairKey& k) const {
-        uintptr_t a = reinterpret_cast<uintptr_t>(k.left), b = reinterpret_cast<uintptr_t>(k.right);
-        return std::hash<uintptr_t>()(a * 0x9E3779B97F4A7C15ULL ^ b);
-    }
-};
-
-// One pair for every pair of shared children, kept like the shared leaves for the rest of
-// the run (the children are shared cells that live as long).
-std::unordered_map<PairKey, CellRef, PairKeyHash>& shared_pairs() {
-    static std::unordered_map<PairKey, CellRef, PairKeyHash> table;
-    return table;
-}
-
 CellRef shared_copy(Cell* x) {
     std::unordered_map<Cell*, CellRef> done;  // a cell met twice is copied once
     std::vector<std::pair<Cell*, bool>> todo{{x, false}};
@@ -307,9 +288,7 @@ CellRef shared_copy(Cell* x) {
         todo.pop_back();
         Cell* l = done.at(left_of(c)).get();
         Cell* r = done.at(right_of(c)).get();
-        auto [it, fresh] = shared_pairs().try_emplace(PairKey{l, r});
-        if (fresh) it->second = CellRef(make_pair(l, r));
-        done.emplace(c, it->second);
+        done.emplace(c, intern_pair(l, r));
     }
     return done.at(x);
 }

@@ -23,15 +23,23 @@ using IntegralFn = double (*)(double, double*);  // modf: the integral part goes
 
 // The C functions are called through wrappers the optimiser may not look into: it knows
 // the maths functions as builtins and would otherwise assume errno survives the call, so
-// the EDOM or ERANGE a call sets would not reach the program.
+// the EDOM or ERANGE a call sets would not reach the program. clang has no noipa, but
+// it keeps what it infers about a function that is not inlined to the effects of the
+// calls inside, errno among them (unless -fno-math-errno).
+#if defined(__clang__)
+#define RUK_MATHS_WRAPPER [[gnu::noinline]]
+#else
+#define RUK_MATHS_WRAPPER [[gnu::noipa]]
+#endif
 template <FloatFn1 F>
-[[gnu::noipa]] double c_math(double x) {
+RUK_MATHS_WRAPPER double c_math(double x) {
     return F(x);
 }
 template <FloatFn2 F>
-[[gnu::noipa]] double c_math2(double x, double y) {
+RUK_MATHS_WRAPPER double c_math2(double x, double y) {
     return F(x, y);
 }
+#undef RUK_MATHS_WRAPPER
 
 inline constexpr BuiltinRow kMathsRows[] = {
     binding<Flt(Flt), &c_math<static_cast<FloatFn1>(&std::acos)>>("acos"),

@@ -123,7 +123,8 @@ TEST(CellRefs, CopyMoveAssignCounts) {
         EXPECT_FALSE(b);
         c = a;  // same cell: nothing happens
         EXPECT_EQ(ref_count(cell), 2u);
-        c = c;  // self-assignment too
+        CellRef& same = c;
+        c = same;  // self-assignment too (through a reference, which compilers do not flag)
         EXPECT_EQ(ref_count(cell), 2u);
     }
     EXPECT_EQ(ref_count(cell), 1u);

@@ -1,0 +1,14 @@
+// The front end on arbitrary bytes: the bracket and comma checks, normalisation, the parser
+// and program assembly.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "tests/fuzz/harness.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    using namespace ruk::fuzz;
+    require_clean(run_stage(text, Stage::Compile, true), text, "front end");
+    return 0;
+}
