@@ -171,8 +171,8 @@ std::vector<std::string> sorted_unique(std::vector<std::string_view>& views) {
     return std::vector<std::string>(views.begin(), views.end());
 }
 
-// Calls visit(c) for every cell of a term, a shared pair's cells once. The order is
-// left before right, parts after the pair.
+// Calls visit(c) for every cell of a term, the cells of a shared pair once: a pair before
+// its parts, the left part before the right.
 template <class Visit>
 void each_cell(Cell* term, Visit& visit) {
     std::unordered_set<Cell*> seen;
