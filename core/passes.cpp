@@ -43,6 +43,8 @@ CellRef rebuild(Cell* term, OnLeaf& on_leaf, OnPair& on_pair) {
     Memo memo;
     std::vector<Open> open;
     std::vector<CellRef> done;  // finished parts, the last finished on top
+    open.reserve(32);  // room enough for most definitions at once
+    done.reserve(32);
     Cell* c = term;
     for (;;) {
         if (is_leaf(c)) {
@@ -129,7 +131,9 @@ Cell* funky(Cell* term) {
         bool searched;  // a shared pair whose search has ended without an offence
     };
     std::unordered_set<Cell*> clean;
-    std::vector<Visit> todo{{term, false}};  // the next subterm to search on top
+    std::vector<Visit> todo;  // the next subterm to search on top
+    todo.reserve(32);
+    todo.push_back({term, false});
     while (!todo.empty()) {
         Visit v = todo.back();
         todo.pop_back();
@@ -167,12 +171,14 @@ std::vector<std::string> sorted_unique(std::vector<std::string_view>& views) {
     return std::vector<std::string>(views.begin(), views.end());
 }
 
-// Calls visit(c) for every cell of a term, a shared pair's cells once. The order is
-// left before right, parts after the pair.
+// Calls visit(c) for every cell of a term, the cells of a shared pair once: a pair before
+// its parts, the left part before the right.
 template <class Visit>
 void each_cell(Cell* term, Visit& visit) {
     std::unordered_set<Cell*> seen;
-    std::vector<Cell*> todo{term};
+    std::vector<Cell*> todo;
+    todo.reserve(32);
+    todo.push_back(term);
     while (!todo.empty()) {
         Cell* c = todo.back();
         todo.pop_back();
