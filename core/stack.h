@@ -1,6 +1,6 @@
-// The front end, the analysis and substitution recurse over the depth of a term, and
-// deep nesting is everyday input. All of the interpreter's work therefore runs on a
-// thread whose stack is large enough for it (reserved, not committed).
+// All of the interpreter's work runs on a thread with a large stack (reserved, not
+// committed). Nothing recurses over the depth of a term any more; the room is there for
+// the walks that recurse to a fixed bound and for the C library's own needs.
 #pragma once
 
 #include <cstddef>
