@@ -118,7 +118,9 @@ constexpr bool rows_match_vocabulary() {
         for (const BuiltinRow& r : family) {
             size_t i = word_index(r.name);
             if (i == std::size(kVocabulary) || seen[i]) return false;
-            if (kVocabulary[i].arity != r.arity || r.implementation == nullptr) return false;
+            // (a row's function is never null: comparing it with null is not a constant
+            // expression in the sanitizer build)
+            if (kVocabulary[i].arity != r.arity) return false;
             seen[i] = true;
         }
     return std::all_of(seen.begin(), seen.end(), [](bool b) { return b; });
