@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <ctime>
 #include <map>
-#include <set>
+#include <unordered_set>
 
 #include "core/analyse.h"
 #include "core/defs.h"
@@ -140,8 +140,9 @@ void append_trace_line(const std::string& line) {
 namespace {
 
 // Step 4: long names become the free letters; too many names in all is a "Place" error.
-Report rename_definitions(DefinitionTable& defs) {
-    for (auto& [name, def] : defs) {
+Report rename_definitions(const std::vector<DefinitionEntry*>& defs) {
+    for (DefinitionEntry* entry : defs) {
+        auto& [name, def] = *entry;
         BoundKeys keys = bound_keys(def.term.get());
         if (!keys.long_names.empty())
             append_trace_line("First " + name + ": " + print_term(def.term) + "\n");
@@ -155,11 +156,11 @@ Report rename_definitions(DefinitionTable& defs) {
 
 // Step 5: every name reachable from the roots must be defined; the rest is removed.
 // Names are taken smallest first; a name's referrer is the last definition that
-// mentioned it before it was taken.
-Report remove_unreachable(DefinitionTable& defs) {
+// mentioned it before it was taken. `order` keeps the entries left, in their order.
+Report remove_unreachable(DefinitionTable& defs, std::vector<DefinitionEntry*>& order) {
     Definition* entry = find_definition("");
     RUK_ASSERT(entry != nullptr);  // the front end always makes the entry definition
-    std::set<std::string, std::less<>> visited{""};
+    std::unordered_set<std::string, TextHash, std::equal_to<>> visited{""};
     std::map<std::string, std::string, std::less<>> work{{"\\", ""}, {"{", ""}, {"_", ""}};
     for (std::string& n : referenced_names(entry->term.get())) work[std::move(n)] = "";
     while (!work.empty()) {
@@ -179,8 +180,14 @@ Report remove_unreachable(DefinitionTable& defs) {
         for (std::string& m : referenced_names(d->term.get()))
             if (!visited.count(m)) work[std::move(m)] = n;
     }
-    for (auto it = defs.begin(); it != defs.end();)
-        it = visited.count(it->first) ? std::next(it) : defs.erase(it);
+    size_t kept = 0;
+    for (DefinitionEntry* entry : order) {
+        if (visited.count(entry->first))
+            order[kept++] = entry;
+        else
+            defs.erase(entry->first);
+    }
+    order.resize(kept);
     return Report{};
 }
 
@@ -192,28 +199,35 @@ Report check_program() {
     // 1. the layout text, replacing whatever the program called "_"
     defs["_"] = Definition(from_string(layout_text()));
 
+    // Every step meets the names in byte order, so the report is about the same name
+    // whatever order the table keeps.
+    std::vector<DefinitionEntry*> order = in_name_order(defs);
+
     // 2, 3. quotes, then brace forms with a pair of keys
-    for (auto& entry : defs) entry.second.term = quote_pass(entry.second.term.get());
-    for (auto& entry : defs) entry.second.term = key_pair_pass(entry.second.term.get());
+    for (DefinitionEntry* entry : order) entry->second.term = quote_pass(entry->second.term.get());
+    for (DefinitionEntry* entry : order) entry->second.term = key_pair_pass(entry->second.term.get());
 
     // 4. renaming to single letters, with the place check
-    if (Report r = rename_definitions(defs); !r.ok()) return r;
+    if (Report r = rename_definitions(order); !r.ok()) return r;
 
     // 5. liveness
-    if (Report r = remove_unreachable(defs); !r.ok()) return r;
+    if (Report r = remove_unreachable(defs, order); !r.ok()) return r;
 
     // 6. at most ten leading parameters
-    for (auto& [name, def] : defs)
+    for (DefinitionEntry* entry : order) {
+        auto& [name, def] = *entry;
         if (leading_binders(def.term.get(), 11) > 10)
             return make_report(ReportType::Arity,
                                "Arity of function " + name + " may not exceed ten.", name);
+    }
 
     // 7. one shared leaf per text
     clear_intern_table();
-    for (auto& entry : defs) entry.second.term = intern_pass(entry.second.term.get());
+    for (DefinitionEntry* entry : order) entry->second.term = intern_pass(entry->second.term.get());
 
     // 8. binder keys
-    for (auto& [name, def] : defs) {
+    for (DefinitionEntry* entry : order) {
+        auto& [name, def] = *entry;
         if (Cell* bad = find_funky_binder(def.term.get())) {
             std::string text = "Funky key in expression " + print_term(bad);
             text += name.empty() ? "." : " in function " + name + ".";
@@ -222,7 +236,8 @@ Report check_program() {
     }
 
     // 9. no free variables; the lowest free letter is reported
-    for (auto& [name, def] : defs) {
+    for (DefinitionEntry* entry : order) {
+        auto& [name, def] = *entry;
         uint32_t free = variable_set(def.term.get());
         if (free == 0) continue;
         std::string letter(1, char('a' + std::countr_zero(free)));

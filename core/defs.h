@@ -1,15 +1,20 @@
-// The definition table: every definition of the prelude, the builtins and the program,
-// ordered byte-wise by name (the entry definition has the empty name). The in-progress
-// flag of a name lives in its entry.
+// The definition table: every definition of the prelude, the builtins and the program, by
+// name (the entry definition has the empty name). The in-progress flag of a name lives in
+// its entry. The table is hashed, so a program of a million definitions looks its names up
+// in constant time; the checks that must meet names in byte order ask for that order.
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "core/cell.h"
+#include "core/text.h"
 
 namespace ruk {
 
@@ -36,7 +41,11 @@ struct Definition {
     bool uncompiled = false;
 };
 
-using DefinitionTable = std::map<std::string, Definition, std::less<>>;
+using DefinitionTable = std::unordered_map<std::string, Definition, TextHash, std::equal_to<>>;
+using DefinitionEntry = DefinitionTable::value_type;
+
+// The entries of the table, ordered byte-wise by name; valid until an entry is erased.
+std::vector<DefinitionEntry*> in_name_order(DefinitionTable& table);
 
 DefinitionTable& definitions();
 // The entry of a name, or null.

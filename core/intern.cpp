@@ -2,18 +2,20 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <string>
 #include <unordered_map>
 
 #include "core/leaves.h"
+#include "core/text.h"
 
 namespace ruk {
 
 namespace {
-std::map<std::string, CellRef, std::less<>>& table() {
-    static std::map<std::string, CellRef, std::less<>> t;
-    return t;
+using LeafTable = std::unordered_map<std::string, CellRef, TextHash, std::equal_to<>>;
+
+LeafTable& table() {
+    static LeafTable* t = new LeafTable;  // never taken apart, like the definitions
+    return *t;
 }
 
 struct PairKey {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -118,5 +119,14 @@ inline constexpr size_t kMaxSourceSize = size_t(UINT32_MAX) - 1;
 // An item of two or more characters starting with anything else (",," from "~(,,)")
 // has no meaning: the result is then empty and the caller reports it.
 [[nodiscard]] CellRef atom_leaf(std::string_view item);
+
+// ---- tables keyed by text -----------------------------------------------------------
+
+// Hashes texts as views, so a hashed table keyed by std::string is looked up by a
+// std::string_view without making a string.
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+};
 
 }  // namespace ruk

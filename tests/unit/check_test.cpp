@@ -92,7 +92,7 @@ TEST_F(Checker, PreparesReachableDefinitionsAndRemovesTheRest) {
     Report r = run();
     EXPECT_TRUE(r.ok()) << type_name(r.type) << " " << r.text;
     std::vector<std::string> names;
-    for (auto& e : definitions()) names.push_back(e.first);
+    for (DefinitionEntry* e : in_name_order(definitions())) names.push_back(e->first);
     std::vector<std::string> want = {"", "H", "I", "K", "V", "Z", "\\", "_", "helper", "{"};
     EXPECT_EQ(names, want);
     // the same text is the same cell everywhere, the shared combinator leaf for K
