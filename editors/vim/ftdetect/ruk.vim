@@ -1,0 +1,2 @@
+" ruk programs: files ending in .ruk
+autocmd BufNewFile,BufRead *.ruk setfiletype ruk
