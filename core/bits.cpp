@@ -7,8 +7,11 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <span>
+#include <string>
 
 #include "core/assert.h"
+#include "core/bignat.h"
 
 namespace ruk {
 
@@ -186,7 +189,11 @@ bool find_exponent(std::string_view bits, int64_t* exponent) {
 
 // ---- limbs ------------------------------------------------------------------------
 
-Limbs limbs_from_digits(std::string_view digits) {
+namespace {
+
+// The quadratic sweeps: each digit group (or each division by 10^19) passes over all the
+// limbs. Best for short numbers; long ones are cut in halves first (below).
+Limbs limbs_from_digits_by_sweeps(std::string_view digits) {
     Limbs v;
     v.reserve(digits.size() / 19 + 1);
     size_t pos = 0, len = digits.size() % 19;
@@ -206,7 +213,7 @@ Limbs limbs_from_digits(std::string_view digits) {
     return v;
 }
 
-void append_digits(std::string& out, Limbs v) {
+void append_digits_by_sweeps(std::string& out, Limbs v) {
     trim(v);
     if (v.size() <= 1) {
         if (!v.empty()) append_u64(out, v[0]);
@@ -238,6 +245,92 @@ void append_digits(std::string& out, Limbs v) {
     size_t at = out.size();
     out.resize(at + 19 * (chunks.size() - 1));
     for (size_t i = chunks.size() - 1; i-- > 0; at += 19) write_19(out.data() + at, chunks[i]);
+}
+
+// Numbers longer than this many binary limbs are cut in halves, and the halves joined with
+// the decimal limb arithmetic of core/bignat.h (transforms for long products, Newton
+// reciprocals for long quotients), so a conversion costs a few long products instead of
+// time quadratic in the length: 10^7 bits take seconds, not minutes.
+constexpr size_t kSweepLimbs = 64;
+
+// 2^(64 * kSweepLimbs * 2^k) in decimal limbs, for k = 0, 1, ...: each the square of the
+// one before, made when first needed.
+struct PowersOfTwo {
+    std::vector<bignat::Nat> nats;
+    const bignat::Nat& at(size_t k) {
+        while (nats.size() <= k) {
+            if (nats.empty()) {
+                Limbs one(kSweepLimbs, 0);
+                one.push_back(1);
+                std::string digits;
+                append_digits_by_sweeps(digits, one);
+                nats.push_back(bignat::parse(digits));
+            } else {
+                nats.push_back(bignat::multiply(nats.back(), nats.back()));
+            }
+        }
+        return nats[k];
+    }
+};
+
+// The level k with kSweepLimbs * 2^k < n <= kSweepLimbs * 2^(k+1), for n > kSweepLimbs.
+size_t split_level(size_t n) {
+    size_t k = 0;
+    while ((kSweepLimbs << (k + 1)) < n) ++k;
+    return k;
+}
+
+// v (binary limbs) in decimal limbs: v = high * 2^(64 h) + low.
+bignat::Nat decimal_limbs(std::span<const uint64_t> v, PowersOfTwo& powers) {
+    if (v.size() <= kSweepLimbs) {
+        std::string digits;
+        append_digits_by_sweeps(digits, Limbs(v.begin(), v.end()));
+        return digits.empty() ? bignat::Nat() : bignat::parse(digits);
+    }
+    size_t k = split_level(v.size()), h = kSweepLimbs << k;
+    bignat::Nat low = decimal_limbs(v.first(h), powers);
+    bignat::Nat high = decimal_limbs(v.subspan(h), powers);
+    return bignat::add(bignat::multiply(high, powers.at(k)), low);
+}
+
+// x (decimal limbs, trimmed) appended to out as binary limbs from limb `at` on, which
+// must be zero: x = q * 2^(64 h) + r.
+void binary_limbs(const bignat::Nat& x, Limbs& out, size_t at, PowersOfTwo& powers) {
+    // Below the first power, x fits in kSweepLimbs binary limbs.
+    if (bignat::compare(x, powers.at(0)) < 0) {
+        Limbs part = limbs_from_digits_by_sweeps(bignat::print(x));
+        if (out.size() < at + part.size()) out.resize(at + part.size(), 0);
+        std::copy(part.begin(), part.end(), out.begin() + long(at));
+        return;
+    }
+    // The largest power not above x, found from a guess of x's binary length (10^8 < 2^27):
+    // r then fills the h limbs below q, and both are shorter than x.
+    size_t k = split_level(std::max(x.size() * 27 / 64 + 1, kSweepLimbs + 1));
+    while (k > 0 && bignat::compare(x, powers.at(k)) < 0) --k;
+    bignat::Nat q, r;
+    bignat::divide(x, powers.at(k), &q, &r);
+    binary_limbs(r, out, at, powers);
+    binary_limbs(q, out, at + (kSweepLimbs << k), powers);
+}
+
+}  // namespace
+
+Limbs limbs_from_digits(std::string_view digits) {
+    if (digits.size() <= 19 * kSweepLimbs) return limbs_from_digits_by_sweeps(digits);
+    bignat::Nat x = bignat::parse(digits);
+    bignat::trim(x);
+    Limbs out;
+    PowersOfTwo powers;
+    if (!x.empty()) binary_limbs(x, out, 0, powers);
+    trim(out);
+    return out;
+}
+
+void append_digits(std::string& out, Limbs v) {
+    trim(v);
+    if (v.size() <= kSweepLimbs) return append_digits_by_sweeps(out, std::move(v));
+    PowersOfTwo powers;
+    out += bignat::print(decimal_limbs(v, powers));
 }
 
 uint64_t low64_of_digits(std::string_view digits) {

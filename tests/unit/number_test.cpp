@@ -272,6 +272,47 @@ TEST(NumberBits, TextsOfRandomBitStringsMatchPython) {
     }
 }
 
+// Long numbers are converted by halves joined with long products and quotients: lengths
+// that cut many times, and values at and beside the powers of two where the cuts fall.
+TEST(NumberBits, LongConversionsMatchPython) {
+    std::mt19937_64 rng(11);
+    std::vector<std::string> texts = {random_digits(rng, 1300), random_digits(rng, 25000),
+                                      random_digits(rng, 160000), "0" + random_digits(rng, 40000),
+                                      std::string(30, '0') + random_digits(rng, 30000),
+                                      "1" + std::string(50000, '0')};
+    // N = 2^m - 1, 2^m and 2^m + 1 for m at the cuts (64-bit limbs, 64 of them doubled)
+    std::vector<BitString> strings;
+    for (size_t m : {4096u, 8192u, 16384u, 65536u, 262144u}) {
+        for (int delta : {-1, 0, 1}) {
+            // V = 2N for these positive N: bit m + 1 plus 2 * delta
+            BitString s((m + 2) / 8 + 1, '\0');
+            s[(m + 1) / 8] = char(1u << ((m + 1) % 8));
+            if (delta == 1) s[0] = char(s[0] | 2);
+            if (delta == -1) {  // 2^(m+1) - 2: all ones from bit 1 to bit m
+                s.assign((m + 1) / 8 + 1, '\xFF');
+                s[0] = char(0xFE);
+                s.back() = char((1u << ((m + 1) % 8)) - 1);
+                if (s.back() == 0) s.pop_back();
+            }
+            strings.push_back(s);
+        }
+    }
+    std::vector<std::string> requests, answers;
+    for (const std::string& t : texts) requests.push_back("value " + t);
+    for (const BitString& s : strings) requests.push_back("text " + hex_of_bits(s));
+    if (!ask_oracle(requests, answers)) GTEST_SKIP() << "python3 is not available";
+    for (size_t i = 0; i < texts.size(); ++i) {
+        BitString bits = bits_from_decimal(texts[i]);
+        ASSERT_EQ(hex_of_bits(bits), answers[i]) << texts[i].size() << " digits";
+        ASSERT_EQ(decimal_from_bits(bits), texts[i]);
+    }
+    for (size_t i = 0; i < strings.size(); ++i) {
+        std::string text = decimal_from_bits(strings[i]);
+        ASSERT_EQ(text, answers[texts.size() + i]) << "case " << i;
+        ASSERT_EQ(bits_from_decimal(text), strings[i]) << "case " << i;
+    }
+}
+
 TEST(NumberBits, FatalFailuresCarryTheirTags) {
     auto fatal = [](auto fn) {
         dup2(2, 1);  // the tag goes to stdout; let the death test see it
