@@ -36,6 +36,7 @@ test:
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 asan:
+	@echo "Building $(ASAN_BUILD)/ (sanitizers) and its tests"
 	@$(CONFIGURE) -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DRUK_WERROR=ON -DRUK_SANITIZE=ON -DRUK_TEST_TIMEOUT=600 >/dev/null
 	@$(QUIET) cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
@@ -43,6 +44,7 @@ asan:
 
 # The same sanitizer build and tests under clang.
 asan-clang:
+	@echo "Building $(ASAN_CLANG_BUILD)/ (sanitizers, clang++) and its tests"
 	@$(CONFIGURE) -B $(ASAN_CLANG_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DRUK_WERROR=ON -DRUK_SANITIZE=ON -DRUK_TEST_TIMEOUT=600 >/dev/null
 	@$(QUIET) cmake --build $(ASAN_CLANG_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
@@ -50,18 +52,21 @@ asan-clang:
 
 # ruk alone under clang, warnings as errors (the second compiler CI checks).
 clang:
+	@echo "Building $(CLANG_BUILD)/ruk with clang++"
 	@$(CONFIGURE) -B $(CLANG_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release -DRUK_WERROR=ON >/dev/null
 	@$(QUIET) cmake --build $(CLANG_BUILD) --target ruk -j $(JOBS)
 
 # The fuzz targets (clang, libFuzzer): the findings kept so far replayed, then each target run
 # for FUZZ_SECONDS; fails on any finding.
 fuzz:
+	@echo "Building the fuzz targets in $(FUZZ_BUILD)/"
 	@$(CONFIGURE) -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRUK_WERROR=ON -DRUK_FUZZ=ON >/dev/null
 	@$(QUIET) cmake --build $(FUZZ_BUILD) -j $(JOBS) --target front_fuzz check_fuzz run_fuzz
 	ctest --test-dir $(FUZZ_BUILD) -R '^fuzz/' --output-on-failure -j $(JOBS)
 	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench:
+	@echo "Building $(BENCH_BUILD)/ and its benchmarks"
 	@$(CONFIGURE) -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DRUK_BENCH=ON >/dev/null
 	@$(QUIET) cmake --build $(BENCH_BUILD) -j $(JOBS)
 	python3 bench/run.py $(BENCH_BUILD) --engines both
