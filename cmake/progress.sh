@@ -8,7 +8,14 @@ trap 'rm -f "$status_file"' EXIT
 if [ -t 1 ]; then tty=1; else tty=0; fi
 { "$@" 2>&1; echo $? >"$status_file"; } | awk -v tty="$tty" '
   /^\[ *[0-9]+%\] / {
-    if (tty) { printf "\r  %s", substr($0, 1, index($0, "]")) " " $NF "\033[K"; fflush(); shown = 1 }
+    if (tty) {
+      name = $NF
+      sub(/^.*CMakeFiles\/[^\/]*\.dir\//, "", name)
+      sub(/\.o$/, "", name)
+      printf "\r  %s %s\033[K", substr($0, 1, index($0, "]")), name
+      fflush()
+      shown = 1
+    }
     next
   }
   {

@@ -100,6 +100,17 @@ def check_uninstall(cmake, build, source, root):
           f"after uninstall the files are {sorted(files_under(root))}")
     check(not os.path.exists(os.path.join(root, STAGED, "share/doc/ruk")),
           "share/doc/ruk is still there after uninstall")
+
+    # A program of the user's own among the installed examples stays, and so does its folder.
+    check_install(cmake, build, source, root)
+    mine = os.path.join(root, STAGED, "share/doc/ruk/examples/mine.ruk")
+    with open(mine, "w") as f:
+        f.write("a\\0\n")
+    proc = run([cmake, f"-DMANIFEST={manifest}", "-P", script])
+    check(proc.returncode == 0, f"uninstall failed ({proc.returncode}):\n{proc.stderr}")
+    check(files_under(root) == set(FOREIGN) | {os.path.relpath(mine, root)},
+          f"after uninstall beside a file of the user's the files are {sorted(files_under(root))}")
+    os.remove(mine)
     for folder in ["bin", "share/man/man1", "share/doc"]:
         check(os.path.isdir(os.path.join(root, STAGED, folder)),
               f"uninstall removed the shared folder {folder}")
