@@ -9,6 +9,7 @@ if [ -t 1 ]; then tty=1; else tty=0; fi
 { "$@" 2>&1; echo $? >"$status_file"; } | awk -v tty="$tty" '
   /^\[ *[0-9]+%\] / {
     if (tty) {
+      gsub(/\033\[[0-9;]*m/, "")  # make colours these lines when it writes to a terminal
       name = $NF
       sub(/^.*CMakeFiles\/[^\/]*\.dir\//, "", name)
       sub(/\.o$/, "", name)
