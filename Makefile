@@ -17,7 +17,7 @@ MAKEFLAGS += --no-print-directory
 # Configure without CMake's status lines (warnings and errors, on standard error, still show).
 CONFIGURE = cmake --log-level=WARNING -S .
 # Build with a one-line progress instead of a line per file.
-QUIET = cmake/progress.sh
+QUIET = sh cmake/progress.sh
 
 .PHONY: all run test asan asan-clang clang fuzz bench install uninstall clean
 

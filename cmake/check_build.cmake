@@ -44,7 +44,7 @@ file(REMOVE_RECURSE "${SCRATCH}")
 
 # The progress filter, on a stand-in for a build that warns and fails.
 execute_process(
-  COMMAND "${SOURCE}/cmake/progress.sh" sh -c
+  COMMAND sh "${SOURCE}/cmake/progress.sh" sh -c
           "echo '[  3%] Building CXX object CMakeFiles/ruk_core.dir/core/cell.cpp.o'; echo 'core/cell.cpp:1:1: warning: w' >&2; echo '[100%] Built target ruk'; exit 3"
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT status EQUAL 3)
