@@ -19,7 +19,7 @@ CONFIGURE = cmake --log-level=WARNING -S .
 # Build with a one-line progress instead of a line per file.
 QUIET = sh cmake/progress.sh
 
-.PHONY: all run test asan asan-clang clang fuzz bench install uninstall clean
+.PHONY: all run test asan asan-clang clang fuzz bench limits install uninstall clean
 
 all:
 	@echo "Building $(BUILD)/ruk"
@@ -71,6 +71,11 @@ bench:
 	@$(QUIET) cmake --build $(BENCH_BUILD) -j $(JOBS)
 	python3 bench/run.py $(BENCH_BUILD) --engines both
 	python3 bench/fallback.py $(BENCH_BUILD)/bench/rukstat
+
+# The sizes ruk must take (deep nesting, 100 MB programs, 10^6 definitions, deep recursion,
+# long integers): one run each, timed; a few minutes and up to 8 GB of memory.
+limits: all
+	python3 bench/limits.py $(BUILD)/ruk
 
 # Installs bin/ruk, the manual page, the docs and the examples under DESTDIR/PREFIX; the
 # files written are listed in $(BUILD)/install_manifest.txt, which `make uninstall` reads.
