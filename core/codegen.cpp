@@ -22,6 +22,7 @@
 #include "core/leaves.h"
 #include "core/machine.h"
 #include "core/number.h"
+#include "core/observe.h"
 
 namespace ruk {
 
@@ -388,7 +389,8 @@ class Generator {
             {"same", Op::Compare, uint8_t(CompareOp::Same)},
             {"diff", Op::Compare, uint8_t(CompareOp::Diff)},
         };
-        if (arity == 2)
+        // A watched run calls every builtin through the table, as the machine does.
+        if (arity == 2 && !run_hooks)
             for (const auto& f : kFast)
                 if (name == f.name) {
                     i.op = f.op;
@@ -397,7 +399,7 @@ class Generator {
                     fold_operand(i.d);
                     if (i.d >= 0) fold_operand(i.c);
                 }
-        if (arity == 1 && name == "getx") {
+        if (arity == 1 && name == "getx" && !run_hooks) {
             i.op = Op::ReadByte;
             i.c = -1;
             fold_operand(i.c);

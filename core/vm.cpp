@@ -10,6 +10,7 @@
 #include "core/leaves.h"
 #include "core/machine.h"
 #include "core/number.h"
+#include "core/observe.h"
 
 namespace ruk {
 
@@ -73,11 +74,15 @@ inline bool is_list_cell(Val v) {
     return is_pair(c) && is_pair(left_of(c)) && is_letter(left_of(left_of(c)), 'J');
 }
 
-// The builtin applied to the n values below sp, which it consumes.
-CellRef call_builtin(const Code* code, const Insn& i, Val* from) {
+// The builtin applied to the n values below sp, which it consumes; `depth` is the
+// continuation's for the hooks.
+CellRef call_builtin(const Code* code, const Insn& i, Val* from, size_t depth) {
     CellRef redex = box(code->consts[size_t(i.b)]);
     for (Val* p = from; p < from + i.n; ++p) redex = apply(std::move(redex), adopt_box(*p));
-    return code->builtins[size_t(i.a)]->implementation(std::move(redex));
+    const BuiltinEntry& entry = *code->builtins[size_t(i.a)];
+    if (run_hooks) [[unlikely]]
+        return run_hooks->builtin(entry, std::move(redex), depth);
+    return entry.implementation(std::move(redex));
 }
 
 // An operand that is not on the stack: 2k is slot k, 2k + 1 constant k (borrowed).
@@ -218,6 +223,8 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                     return;
                 }
 #endif
+                if (run_hooks) [[unlikely]]
+                    run_hooks->definition(code->defs[size_t(i.a)], k.size());
                 code = callee;
                 ip = code->insns.data();
                 for (uint32_t j = i.n; j < code->slots; ++j) *sp++ = 0;
@@ -305,7 +312,7 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
             case Op::Builtin:
             builtin : {
                 sp -= i.n;
-                CellRef r = call_builtin(code, i, sp);
+                CellRef r = call_builtin(code, i, sp, k.size());
                 if (is_whnf(r.get())) {
                     *sp++ = cell_val(r.take());
                     break;
