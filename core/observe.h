@@ -20,9 +20,9 @@ struct Definition;
 
 struct RunHooks {
     // Calls the builtin on its saturated call (it owns the call) and returns the result.
-    // Must call entry.implementation exactly once and must not keep a reference to the
-    // call or its arguments: builtins may change a cell in place when they hold its only
-    // reference.
+    // Must call entry.implementation exactly once and must not hold a reference to the
+    // call or its arguments meanwhile: some builtins change a blob in place when the
+    // call holds its only reference, and a watched run must do the same work.
     CellRef (*builtin)(const BuiltinEntry& entry, CellRef call, size_t depth);
     // A definition (with parameters, or without and not yet a value) fires.
     void (*definition)(const Definition* def, size_t depth);
