@@ -74,14 +74,13 @@ inline bool is_list_cell(Val v) {
     return is_pair(c) && is_pair(left_of(c)) && is_letter(left_of(left_of(c)), 'J');
 }
 
-// The builtin applied to the n values below sp, which it consumes; `depth` is the
-// continuation's for the hooks.
-CellRef call_builtin(const Code* code, const Insn& i, Val* from, size_t depth) {
+// The builtin applied to the n values below sp, which it consumes.
+CellRef call_builtin(const Code* code, const Insn& i, Val* from, const Continuation& k) {
     CellRef redex = box(code->consts[size_t(i.b)]);
     for (Val* p = from; p < from + i.n; ++p) redex = apply(std::move(redex), adopt_box(*p));
     const BuiltinEntry& entry = *code->builtins[size_t(i.a)];
     if (run_hooks) [[unlikely]]
-        return run_hooks->builtin(entry, std::move(redex), depth);
+        return run_hooks->builtin(entry, std::move(redex), k.size());
     return entry.implementation(std::move(redex));
 }
 
@@ -191,7 +190,17 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
             case Op::Call: {
                 ++stats.calls;
                 const Code* callee = code->callees[size_t(i.a)];
-                if (!callee) callee = code->callees[size_t(i.a)] = code_of(code->defs[size_t(i.a)]);
+                if (!callee) {
+                    Definition* def = code->defs[size_t(i.a)];
+                    callee = code_of(def);
+                    // A watched run keeps the callee out of the cache, so that every call
+                    // comes here and is told of (at the depth where it will run), and an
+                    // unwatched one pays nothing for the hook.
+                    if (run_hooks) [[unlikely]]
+                        run_hooks->definition(def, k.size() + (i.tail ? 0 : 1));
+                    else
+                        code->callees[size_t(i.a)] = callee;
+                }
                 Val* args = sp - i.n;
                 if (i.tail) {  // the arguments take the place of this activation
                     release_range(bp, args);
@@ -223,8 +232,6 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
                     return;
                 }
 #endif
-                if (run_hooks) [[unlikely]]
-                    run_hooks->definition(code->defs[size_t(i.a)], k.size());
                 code = callee;
                 ip = code->insns.data();
                 for (uint32_t j = i.n; j < code->slots; ++j) *sp++ = 0;
@@ -312,7 +319,7 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
             case Op::Builtin:
             builtin : {
                 sp -= i.n;
-                CellRef r = call_builtin(code, i, sp, k.size());
+                CellRef r = call_builtin(code, i, sp, k);
                 if (is_whnf(r.get())) {
                     *sp++ = cell_val(r.take());
                     break;
