@@ -194,7 +194,7 @@ class Generator {
     // A name without parameters: a builtin of no arguments, or a definition computed once.
     void gen_nullary(Cell* t, const Env& env, bool tail) {
         const Target target = resolve_name(t);
-        if (target.builtin && target.builtin->arity == 0) {
+        if (target.builtin && target.builtin->arity == 0 && !run_hooks) {
             code_.builtins.push_back(target.builtin);
             emit({.op = Op::Builtin,
                   .tail = tail,
@@ -307,6 +307,12 @@ class Generator {
         // v t e chooses by the prelude's truth values and list cells only
         bool choice = s.n == arity + 2 && natives_;
         if (target.builtin) {
+            // A watched run has the machine make every builtin call, where the hooks see
+            // it, in the order and with the arguments the machine engine has.
+            if (run_hooks) {
+                machine(t, env, tail);
+                return;
+            }
             if (s.n == arity || choice) {
                 gen_args(s, 0, arity, env);
                 bool then_branch = s.n == arity + 2;
@@ -389,8 +395,7 @@ class Generator {
             {"same", Op::Compare, uint8_t(CompareOp::Same)},
             {"diff", Op::Compare, uint8_t(CompareOp::Diff)},
         };
-        // A watched run calls every builtin through the table, as the machine does.
-        if (arity == 2 && !run_hooks)
+        if (arity == 2)
             for (const auto& f : kFast)
                 if (name == f.name) {
                     i.op = f.op;
@@ -399,7 +404,7 @@ class Generator {
                     fold_operand(i.d);
                     if (i.d >= 0) fold_operand(i.c);
                 }
-        if (arity == 1 && name == "getx" && !run_hooks) {
+        if (arity == 1 && name == "getx") {
             i.op = Op::ReadByte;
             i.c = -1;
             fold_operand(i.c);

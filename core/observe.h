@@ -28,9 +28,9 @@ struct RunHooks {
     void (*definition)(const Definition* def, size_t depth);
 };
 
-// Null unless a tool is watching. While it is set, compiled code calls every builtin
-// through the table (no fast paths for small integers), so that both engines make the
-// same calls.
+// Null unless a tool is watching. Definitions compiled while it is set leave every
+// builtin call to the machine (no fast paths for small integers), so that both engines
+// make the same calls and only the machine's call site needs a hook.
 inline const RunHooks* run_hooks = nullptr;
 
 }  // namespace ruk

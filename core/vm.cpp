@@ -74,14 +74,12 @@ inline bool is_list_cell(Val v) {
     return is_pair(c) && is_pair(left_of(c)) && is_letter(left_of(left_of(c)), 'J');
 }
 
-// The builtin applied to the n values below sp, which it consumes.
-CellRef call_builtin(const Code* code, const Insn& i, Val* from, const Continuation& k) {
+// The builtin applied to the n values below sp, which it consumes. (A watched run has no
+// builtin calls in compiled code: core/codegen.cpp leaves them to the machine.)
+CellRef call_builtin(const Code* code, const Insn& i, Val* from) {
     CellRef redex = box(code->consts[size_t(i.b)]);
     for (Val* p = from; p < from + i.n; ++p) redex = apply(std::move(redex), adopt_box(*p));
-    const BuiltinEntry& entry = *code->builtins[size_t(i.a)];
-    if (run_hooks) [[unlikely]]
-        return run_hooks->builtin(entry, std::move(redex), k.size());
-    return entry.implementation(std::move(redex));
+    return code->builtins[size_t(i.a)]->implementation(std::move(redex));
 }
 
 // An operand that is not on the stack: 2k is slot k, 2k + 1 constant k (borrowed).
@@ -319,7 +317,7 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
             case Op::Builtin:
             builtin : {
                 sp -= i.n;
-                CellRef r = call_builtin(code, i, sp, k);
+                CellRef r = call_builtin(code, i, sp);
                 if (is_whnf(r.get())) {
                     *sp++ = cell_val(r.take());
                     break;
