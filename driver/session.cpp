@@ -118,10 +118,13 @@ Report compile_and_run(Session& s, const std::string& text, const std::vector<Pi
     if (report.ok()) report = check_program();
     if (!report.ok() || !run_it) return report;
     choose_engine();
-    if (s.options.watching())
+    if (s.options.watching()) {
         watch_begin(WatchOptions{s.options.stats, s.options.why, s.options.trace, stderr});
+        arm_exit_report(s.options, start, compiled, text, pieces);
+    }
     CellRef address = integer_from_int64(int64_t(reinterpret_cast<intptr_t>(s.argv)));
     CellRef value = run(apply(find_definition("")->term, std::move(address)));
+    disarm_exit_report();
     watch_end();
     RunMeasures m = measures_since(start);
     m.compile_seconds = compiled - start.clock;

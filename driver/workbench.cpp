@@ -188,6 +188,30 @@ std::vector<char*> program_vector(char* argv0, char* name, char** args, int coun
     return v;
 }
 
+struct ExitReport {
+    bool armed = false;
+    bool registered = false;
+    WorkbenchOptions options;
+    MeasureStart start{};
+    double compiled = 0;
+    std::string text;
+    std::vector<Piece> pieces;
+};
+ExitReport exit_report;
+
+void write_exit_report() {
+    if (!exit_report.armed) return;
+    exit_report.armed = false;
+    watch_end();
+    std::fflush(stdout);
+    note("the program ended the process itself");
+    RunMeasures m = measures_since(exit_report.start);
+    m.compile_seconds = exit_report.compiled - exit_report.start.clock;
+    m.run_seconds -= m.compile_seconds;
+    write_watch(exit_report.options, m, exit_report.text, exit_report.pieces);
+    std::fflush(stderr);
+}
+
 // Compiles and runs a program as ruk does; the exit status.
 int run_text(const WorkbenchOptions& options, const std::string& text, std::vector<char*>& argv) {
     MeasureStart start = measure_start();
@@ -195,9 +219,12 @@ int run_text(const WorkbenchOptions& options, const std::string& text, std::vect
     Report report = compile(text);
     double compiled = seconds_now();
     if (report.ok()) {
-        if (options.watching())
+        if (options.watching()) {
             watch_begin(WatchOptions{options.stats, options.why, options.trace, stderr});
+            arm_exit_report(options, start, compiled, text, {{0, ""}});
+        }
         report = run_program(argv.data());
+        disarm_exit_report();
         watch_end();
     }
     RunMeasures m = measures_since(start);
@@ -254,6 +281,22 @@ RunMeasures measures_since(const MeasureStart& start) {
     m.run_seconds = seconds_now() - start.clock;
     return m;
 }
+
+void arm_exit_report(const WorkbenchOptions& options, const MeasureStart& start, double compiled,
+                     std::string_view text, const std::vector<Piece>& pieces) {
+    if (!exit_report.registered) {
+        exit_report.registered = true;
+        std::atexit(write_exit_report);
+    }
+    exit_report.options = options;
+    exit_report.start = start;
+    exit_report.compiled = compiled;
+    exit_report.text = std::string(text);
+    exit_report.pieces = pieces;
+    exit_report.armed = true;
+}
+
+void disarm_exit_report() { exit_report.armed = false; }
 
 void write_report(const Report& report, std::string_view text, const std::vector<Piece>& pieces) {
     write_err("\033[m");

@@ -65,6 +65,12 @@ struct MeasureStart {
 MeasureStart measure_start();
 double seconds_now();
 
+// A watched program may end the process itself (the builtin exit): until disarmed, what
+// the watch saw is then written as the process ends.
+void arm_exit_report(const WorkbenchOptions& options, const MeasureStart& start, double compiled,
+                     std::string_view text, const std::vector<Piece>& pieces);
+void disarm_exit_report();
+
 // The session over standard input (driver/session.cpp); `preload` is a program whose
 // definitions the session starts with (empty for none). Returns the exit status.
 int run_session(const WorkbenchOptions& options, const std::string& preload, const std::string& preload_name,

@@ -177,6 +177,13 @@ def group_why(rukw, ruk):
     check("no Z: answer", status == 10 and own_lines(err) == [
         "rukw: why: no builtin answered \"Z\" (13 builtin calls)"], err)
 
+    # a program that ends the process itself still gets its answer
+    status, out, err = on_both_engines("exit", [rukw, "--why", "-e", "a\\w{1+[x]}exit 3"])
+    check("exit: answer", status == 3 and own_lines(err) == [
+        "rukw: the program ended the process itself",
+        "rukw: why: the first \"Z\" came from builtin call 1, plus, given integer 1 and text [x]",
+        "rukw: why: it was called by the entry expression, which stands at line 1, column 1"], err)
+
     # The trace: the first N calls with arguments, result and caller, then a stop line.
     status, out, err = on_both_engines("trace", [rukw, "--trace=3", "-e", "a\\fa 4,fa\\n\\n<1?0?n+fa(n-1)"])
     check("trace lines", status == 10 and err.split("\n") == [
