@@ -22,9 +22,9 @@ QUIET = sh cmake/progress.sh
 .PHONY: all run test asan asan-clang clang fuzz bench limits install uninstall clean
 
 all:
-	@echo "Building $(BUILD)/ruk"
+	@echo "Building $(BUILD)/ruk and $(BUILD)/rukw"
 	@$(CONFIGURE) -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@$(QUIET) cmake --build $(BUILD) --target ruk -j $(JOBS)
+	@$(QUIET) cmake --build $(BUILD) --target ruk rukw -j $(JOBS)
 
 run: all
 	@$(BUILD)/ruk examples/hello.ruk

@@ -1,10 +1,10 @@
-# What `make install` puts under the prefix: the interpreter, its manual page, the
+# What `make install` puts under the prefix: the interpreter and its workbench, their manual pages, the
 # documentation and the example programs. `make uninstall` removes what the last install
 # listed in install_manifest.txt (cmake/uninstall.cmake).
 include(GNUInstallDirs)
 
-install(TARGETS ruk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES docs/ruk.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(TARGETS ruk rukw RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES docs/ruk.1 docs/rukw.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 file(GLOB RUK_DOCS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
 install(FILES ${RUK_DOCS} README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})

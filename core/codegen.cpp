@@ -22,6 +22,7 @@
 #include "core/leaves.h"
 #include "core/machine.h"
 #include "core/number.h"
+#include "core/observe.h"
 
 namespace ruk {
 
@@ -193,7 +194,7 @@ class Generator {
     // A name without parameters: a builtin of no arguments, or a definition computed once.
     void gen_nullary(Cell* t, const Env& env, bool tail) {
         const Target target = resolve_name(t);
-        if (target.builtin && target.builtin->arity == 0) {
+        if (target.builtin && target.builtin->arity == 0 && !run_hooks) {
             code_.builtins.push_back(target.builtin);
             emit({.op = Op::Builtin,
                   .tail = tail,
@@ -306,6 +307,12 @@ class Generator {
         // v t e chooses by the prelude's truth values and list cells only
         bool choice = s.n == arity + 2 && natives_;
         if (target.builtin) {
+            // A watched run has the machine make every builtin call, where the hooks see
+            // it, in the order and with the arguments the machine engine has.
+            if (run_hooks) {
+                machine(t, env, tail);
+                return;
+            }
             if (s.n == arity || choice) {
                 gen_args(s, 0, arity, env);
                 bool then_branch = s.n == arity + 2;

@@ -13,6 +13,7 @@
 #include "core/intern.h"
 #include "core/leaves.h"
 #include "core/number.h"
+#include "core/observe.h"
 #include "core/vm.h"
 
 namespace ruk {
@@ -219,7 +220,10 @@ void fire(CellRef& x, Continuation& k) {
     if (is_leaf(h) && is_name_leaf(h) && b != ')' && b != ']') {
         const Target& t = resolve_name(h);
         if (t.builtin) {  // builtins first: the call receives the whole redex
-            x = t.builtin->implementation(std::move(x));
+            if (run_hooks) [[unlikely]]
+                x = run_hooks->builtin(*t.builtin, std::move(x), k.size());
+            else
+                x = t.builtin->implementation(std::move(x));
             return;
         }
         if (is_leaf_text(h, '{')) {  // { key value body
@@ -240,6 +244,8 @@ void fire(CellRef& x, Continuation& k) {
         Definition* def = t.def;
         RUK_ASSERT(def != nullptr);
         if (def->native && fire_combinator(def->native, args, x)) return;
+        if (run_hooks && (n > 0 || !is_whnf(def->term.get()))) [[unlikely]]
+            run_hooks->definition(def, k.size());
         if (n > 0 && compiled_engine_on() && !lazy_head_byte(b)) {
             if (const Code* code = code_of(def)) {
                 vm_enter(code, args, n, x, k);

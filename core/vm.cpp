@@ -10,6 +10,7 @@
 #include "core/leaves.h"
 #include "core/machine.h"
 #include "core/number.h"
+#include "core/observe.h"
 
 namespace ruk {
 
@@ -73,7 +74,8 @@ inline bool is_list_cell(Val v) {
     return is_pair(c) && is_pair(left_of(c)) && is_letter(left_of(left_of(c)), 'J');
 }
 
-// The builtin applied to the n values below sp, which it consumes.
+// The builtin applied to the n values below sp, which it consumes. (A watched run has no
+// builtin calls in compiled code: core/codegen.cpp leaves them to the machine.)
 CellRef call_builtin(const Code* code, const Insn& i, Val* from) {
     CellRef redex = box(code->consts[size_t(i.b)]);
     for (Val* p = from; p < from + i.n; ++p) redex = apply(std::move(redex), adopt_box(*p));
@@ -186,7 +188,17 @@ void execute(const Code* code, uint32_t pc, Val* bp, CellRef& x, Continuation& k
             case Op::Call: {
                 ++stats.calls;
                 const Code* callee = code->callees[size_t(i.a)];
-                if (!callee) callee = code->callees[size_t(i.a)] = code_of(code->defs[size_t(i.a)]);
+                if (!callee) {
+                    Definition* def = code->defs[size_t(i.a)];
+                    callee = code_of(def);
+                    // A watched run keeps the callee out of the cache, so that every call
+                    // comes here and is told of (at the depth where it will run), and an
+                    // unwatched one pays nothing for the hook.
+                    if (run_hooks) [[unlikely]]
+                        run_hooks->definition(def, k.size() + (i.tail ? 0 : 1));
+                    else
+                        code->callees[size_t(i.a)] = callee;
+                }
                 Val* args = sp - i.n;
                 if (i.tail) {  // the arguments take the place of this activation
                     release_range(bp, args);

@@ -48,7 +48,8 @@ def files_under(root):
 
 def expected_files(source):
     doc = STAGED + "/share/doc/ruk"
-    want = {STAGED + "/bin/ruk", STAGED + "/share/man/man1/ruk.1", doc + "/README.md"}
+    want = {STAGED + "/bin/ruk", STAGED + "/bin/rukw", STAGED + "/share/man/man1/ruk.1",
+            STAGED + "/share/man/man1/rukw.1", doc + "/README.md"}
     want |= {f"{doc}/{name}" for name in os.listdir(os.path.join(source, "docs"))
              if name.endswith(".md")}
     want |= {f"{doc}/examples/{name}" for name in os.listdir(os.path.join(source, "examples"))
