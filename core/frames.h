@@ -44,6 +44,9 @@ template <typename T>
 class GrowStack {
    public:
     GrowStack() = default;
+    // A stack made for one run gives its range back: a process that runs many programs (a
+    // session, the fuzzer) would otherwise keep every range it ever reserved.
+    ~GrowStack() { release_range(data_, reserved_); }
     GrowStack(const GrowStack&) = delete;
     GrowStack& operator=(const GrowStack&) = delete;
 
@@ -80,6 +83,7 @@ class GrowStack {
         if (p == nullptr) out_of_memory();  // no address space at all
         data_ = top_ = static_cast<T*>(p);
         end_ = data_ + bytes / sizeof(T);
+        reserved_ = bytes;
     }
     void full() {
         if (!data_) {
@@ -92,6 +96,7 @@ class GrowStack {
     T* data_ = nullptr;
     T* top_ = nullptr;
     T* end_ = nullptr;
+    size_t reserved_ = 0;
 };
 
 struct Continuation : GrowStack<Frame> {

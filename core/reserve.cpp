@@ -28,4 +28,8 @@ void* reserve_range(size_t max_bytes, size_t min_bytes, size_t share, size_t* go
     return nullptr;
 }
 
+void release_range(void* range, size_t bytes) {
+    if (range != nullptr) munmap(range, bytes);
+}
+
 }  // namespace ruk

@@ -18,4 +18,7 @@ namespace ruk {
 // goes to *got. nullptr when not even that can be had.
 [[nodiscard]] void* reserve_range(size_t max_bytes, size_t min_bytes, size_t share, size_t* got);
 
+// Gives back a range reserve_range made, with the pages it committed.
+void release_range(void* range, size_t bytes);
+
 }  // namespace ruk

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <string>
 
 #include "core/compile.h"
@@ -71,3 +74,29 @@ TEST(DeepPrograms, BracketsNestedAMillionDeepRunOrReport) {
 }
 
 }  // namespace
+
+// The size of this process's address space in bytes, from /proc.
+size_t address_space() {
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    unsigned long pages = 0;
+    if (f == nullptr) return 0;
+    if (std::fscanf(f, "%lu", &pages) != 1) pages = 0;
+    std::fclose(f);
+    return size_t(pages) * size_t(sysconf(_SC_PAGESIZE));
+}
+
+// A process that runs program after program (a session, a fuzzer) keeps no address space
+// from one run to the next: each run's pending work lives in a range reserved for it.
+TEST(ManyRuns, EachRunGivesItsRangesBack) {
+    const std::string program = "a\\st 1000,st\\n\\n<1?0?n+st(n-1)";
+    std::string value;
+    ASSERT_TRUE(started(program).ok());  // what stays for the process is reserved now
+    size_t before = address_space();
+    if (before == 0) GTEST_SKIP() << "no /proc/self/statm";
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(started(program, &value).ok());
+        ASSERT_EQ(value, "500500");
+    }
+    // a range kept per run would be gigabytes each
+    EXPECT_LT(address_space(), before + (size_t(1) << 30));
+}
