@@ -39,7 +39,7 @@ test:
 # answers null with ENOMEM, as the C library's does, instead of stopping in a sanitizer report.
 asan:
 	@echo "Building $(ASAN_BUILD)/ (sanitizers) and its tests"
-	@$(CONFIGURE) -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DRUK_WERROR=ON -DRUK_SANITIZE=ON -DRUK_TEST_TIMEOUT=600 >/dev/null
+	@$(CONFIGURE) -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DRUK_WERROR=ON -DRUK_SANITIZE=ON -DRUK_TEST_TIMEOUT=1200 >/dev/null
 	@$(QUIET) cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
@@ -47,7 +47,7 @@ asan:
 # The same sanitizer build and tests under clang.
 asan-clang:
 	@echo "Building $(ASAN_CLANG_BUILD)/ (sanitizers, clang++) and its tests"
-	@$(CONFIGURE) -B $(ASAN_CLANG_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DRUK_WERROR=ON -DRUK_SANITIZE=ON -DRUK_TEST_TIMEOUT=600 >/dev/null
+	@$(CONFIGURE) -B $(ASAN_CLANG_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DRUK_WERROR=ON -DRUK_SANITIZE=ON -DRUK_TEST_TIMEOUT=1200 >/dev/null
 	@$(QUIET) cmake --build $(ASAN_CLANG_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_CLANG_BUILD) --output-on-failure -j $(JOBS)
