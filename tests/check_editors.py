@@ -159,12 +159,12 @@ def tokenize(grammar, text):
             scopes[k] = names
 
     def paint_captures(m, captures, outer):
-        for group, spec in (captures or {}).items():
+        for group, capture in (captures or {}).items():
             g = int(group)
             if g > m.re.groups:
                 fail("a capture names group %d of %r, which has %d" % (g, m.re.pattern, m.re.groups))
-            elif m.start(g) >= 0 and "name" in spec:
-                paint(m.start(g), m.end(g), outer + (spec["name"],))
+            elif m.start(g) >= 0 and "name" in capture:
+                paint(m.start(g), m.end(g), outer + (capture["name"],))
 
     pos = 0
     steps = 0
